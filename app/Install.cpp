@@ -1,0 +1,56 @@
+// The program's entry: the common library's start-up, the main window and the message loop.
+#include "Application.h"
+#include "Main.h"
+#include "../common/VL_Common_Proc.h"
+#include "../common/VL_Common_Var.h"
+#include "../common/WinUtil.h"
+#include "../common/unitMyLog.h"
+
+namespace {
+
+// The installer runs from folders full of other DLLs (the distribution, a downloads folder):
+// only the system folder may supply the DLLs it loads.
+void RestrictDllSearchPath() {
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryW(L"");
+}
+
+// The common library's units: initialised in this order, finalised in reverse.
+struct CommonUnits {
+    CommonUnits() {
+        unitMyLog::Initialization();
+        VL_Common_Var::Initialization();
+        VL_Common_Proc::Initialization();
+    }
+    ~CommonUnits() {
+        VL_Common_Proc::Finalization();
+        VL_Common_Var::Finalization();
+        unitMyLog::Finalization();
+    }
+};
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    RestrictDllSearchPath();
+    CommonUnits units;
+
+    SetCurrentDirectoryW(ExtractFilePath(ModuleFileName()).c_str());
+    Application.Initialize();
+    Application.Title = L"Установка комплекса \"Velmora\"";
+    {
+        TFMain mainForm;
+        FMain = &mainForm;
+        Application.MainForm = mainForm.Handle;
+        ShowWindow(mainForm.Handle, SW_SHOWNORMAL);
+        UpdateWindow(mainForm.Handle);
+        Application.Run();
+        Application.MainForm = nullptr;
+        FMain = nullptr;
+    }
+    Application.Finalize();
+    return 0;
+}

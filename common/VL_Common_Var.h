@@ -1,0 +1,23 @@
+#pragma once
+// Common variables of the suite: where the program lives, its settings and its language.
+// Set once at start-up and read-only afterwards.
+#include "VL_Common_Types.h"
+
+#include <string>
+
+extern std::wstring ProgramPath;
+extern TSettings Settings;
+extern std::wstring LanguageCode;
+extern std::wstring LanguageFile;
+extern std::wstring AtesInPath;
+extern std::wstring AtesOutPath;
+
+// Fills Settings from ProgramPath + "Settings\holter.ini".
+void ReadSettings();
+// The same rules for any settings file: the reader behind ReadSettings.
+TSettings ReadSettingsFile(const std::wstring& iniFile);
+
+namespace VL_Common_Var {
+void Initialization();
+void Finalization();
+} // namespace VL_Common_Var

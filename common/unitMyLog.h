@@ -1,0 +1,45 @@
+#pragma once
+// The suite's diagnostic journal: a bounded text file beside the executable, newest entry
+// first, plus an optional additional file, and an information event per message.
+#include "WinUtil.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TMyLog {
+public:
+    TMyLog();
+
+    void AddMessage(const std::wstring& Message, bool OnlyAddLogfile);
+    void AddByteArray(const std::wstring& Message, const uint8_t (&BA)[32768]);
+    void SetLogFileName(const std::wstring& value);
+    void SetAddLogFileName(const std::wstring& value);
+
+    // Read access for the program and its tests.
+    const std::wstring& GetLogFileName() const { return LogFileName; }
+    const std::vector<std::wstring>& Entries() const { return List; }
+
+private:
+    std::unique_ptr<CriticalSection> Lock;
+    std::wstring LogFileName;
+    std::wstring AddLogFilename;
+    int32_t LogMaxSize = 1000;
+    std::vector<std::wstring> List;
+    std::unique_ptr<std::vector<std::wstring>> AddList;
+    uint8_t LogType = 0;
+};
+
+// Time stamp of an entry: DD/MM/YYYY HH:NN:SS with the workstation's separators.
+std::wstring LogTimeStamp(const SYSTEMTIME& t);
+// Lines of a text file in the ANSI code page; CR LF, LF and CR each end a line.
+// Returns an empty list when the file is missing or cannot be read.
+std::vector<std::wstring> LoadLines(const std::wstring& fileName);
+
+extern TMyLog* MyLog;
+
+namespace unitMyLog {
+void Initialization();
+void Finalization();
+} // namespace unitMyLog

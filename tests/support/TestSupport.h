@@ -1,0 +1,49 @@
+#pragma once
+// Helpers shared by the tests: a fresh temporary folder per test, small file helpers and
+// starting the test's own helper programs.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// A new empty folder under %TEMP%, removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    // The folder with a trailing "\".
+    const std::wstring& Path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + name; }
+
+private:
+    std::wstring path_;
+};
+
+// Removes a file or a whole folder tree; read-only files included. Missing paths are fine.
+void RemoveTree(const std::wstring& path);
+
+// Whole files as bytes. WriteBytes creates missing parent folders.
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadBytes(const std::wstring& path); // throws std::runtime_error when unreadable
+bool PathExists(const std::wstring& path);
+void MakeDirs(const std::wstring& path);
+
+// Text in the ANSI code page (as the program writes INI and log files).
+void WriteAnsi(const std::wstring& path, const std::wstring& text);
+std::wstring ReadAnsi(const std::wstring& path);
+
+// Lines of a text file; CR LF, LF or CR end a line.
+std::vector<std::wstring> SplitLines(const std::wstring& text);
+
+// The folder of the running test executable, with a trailing "\".
+std::wstring TestExeFolder();
+
+// Starts a program with a command line and waits for it; returns its exit code, or -1 when it
+// could not be started or did not end within `timeoutMs`.
+int RunAndWait(const std::wstring& commandLine, const std::wstring& currentDir = L"",
+               DWORD timeoutMs = 120000);
+
+// UTF-8 for GoogleTest messages.
+std::string U8(const std::wstring& s);

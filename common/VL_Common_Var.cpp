@@ -61,6 +61,15 @@ TSettings ReadSettingsFile(const std::wstring& f) {
     return s;
 }
 
+void ChooseLanguage() {
+    LanguageFile.clear();
+    LanguageCode = L"RUS";
+    if (Settings.LanguageSetting == L"ENG") {
+        LanguageFile = ProgramPath + L"Settings\\" + L"EngView.lng";
+        LanguageCode = L"ENG";
+    }
+}
+
 void ReadSettings() { Settings = ReadSettingsFile(ProgramPath + L"Settings\\holter.ini"); }
 
 namespace VL_Common_Var {
@@ -68,12 +77,7 @@ namespace VL_Common_Var {
 void Initialization() {
     ProgramPath = ExtractFilePath(ModuleFileName());
     ReadSettings();
-    LanguageFile.clear();
-    LanguageCode = L"RUS";
-    if (Settings.LanguageSetting == L"ENG") {
-        LanguageFile = ProgramPath + L"Settings\\" + L"EngView.lng";
-        LanguageCode = L"ENG";
-    }
+    ChooseLanguage();
     AtesInPath = ProgramPath + L"AtesIn\\";
     AtesOutPath = ProgramPath + L"AtesOut\\";
     try {

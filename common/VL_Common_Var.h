@@ -14,6 +14,8 @@ extern std::wstring AtesOutPath;
 
 // Fills Settings from ProgramPath + "Settings\holter.ini".
 void ReadSettings();
+// LanguageCode and LanguageFile from Settings.LanguageSetting ("ENG", exactly, selects English).
+void ChooseLanguage();
 // The same rules for any settings file: the reader behind ReadSettings.
 TSettings ReadSettingsFile(const std::wstring& iniFile);
 

@@ -49,8 +49,9 @@ void ReportToEventLog(const std::wstring& message) {
 } // namespace
 
 std::wstring LogTimeStamp(const SYSTEMTIME& t) {
-    static const std::wstring dateSep = LocaleText(LOCALE_SDATE, L"/");
-    static const std::wstring timeSep = LocaleText(LOCALE_STIME, L":");
+    // Read every time: the workstation's separators may change while the program runs.
+    const std::wstring dateSep = LocaleText(LOCALE_SDATE, L"/");
+    const std::wstring timeSep = LocaleText(LOCALE_STIME, L":");
     wchar_t year[8];
     wsprintfW(year, L"%04d", t.wYear);
     return TwoDigits(t.wDay) + dateSep + TwoDigits(t.wMonth) + dateSep + year + L" " +

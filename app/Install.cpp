@@ -5,6 +5,8 @@
 #include "../common/VL_Common_Var.h"
 #include "../common/WinUtil.h"
 #include "../common/unitMyLog.h"
+#include "../dialogs/ScreenMonitorManager.h"
+#include "../dialogs/WaitRun.h"
 
 namespace {
 
@@ -39,15 +41,22 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     CommonUnits units;
 
     SetCurrentDirectoryW(ExtractFilePath(ModuleFileName()).c_str());
+    // Lives until the process ends; windows place themselves by it from the first one on.
+    TmyScreen screen;
+    MyScreen = &screen;
+    SelectMonitor(0);
     Application.Initialize();
     Application.Title = L"Установка комплекса \"Velmora\"";
     {
         TFMain mainForm;
         FMain = &mainForm;
         Application.MainForm = mainForm.Handle;
+        TFWaitRun waitRun; // stays hidden; the suite's programs share the window
+        FWaitRun = &waitRun;
         ShowWindow(mainForm.Handle, SW_SHOWNORMAL);
         UpdateWindow(mainForm.Handle);
         Application.Run();
+        FWaitRun = nullptr;
         Application.MainForm = nullptr;
         FMain = nullptr;
     }

@@ -74,6 +74,16 @@ int ScreenPixelsPerInch() {
     return screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
 }
 
+// The figures are taken once at start-up; a monitor unplugged since then leaves the window on
+// the primary one rather than failing the message.
+int SelectedMonitorLeft() {
+    try {
+        return MyScreen->GetMonitor(MyScreen->Monitornumber).Left;
+    } catch (const EInstallError&) {
+        return 0;
+    }
+}
+
 // A 16 x 16 button glyph: a green tick for OK, a red cross for Cancel, drawn on a transparent
 // background so it needs no image files.
 UniqueIcon MakeGlyph(bool tick) {
@@ -325,7 +335,7 @@ void TFMessageform::PlaceOnSelectedMonitor(int windowHeight) {
     if (MyScreen) {
         screenWidth = MyScreen->Width;
         screenHeight = MyScreen->Height;
-        monitorLeft = MyScreen->GetMonitor(MyScreen->Monitornumber).Left;
+        monitorLeft = SelectedMonitorLeft();
     }
     const int top = screenHeight / 2 - windowHeight;
     const int left = monitorLeft + (screenWidth - windowWidth) / 2;

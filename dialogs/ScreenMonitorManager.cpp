@@ -77,12 +77,16 @@ void TmyScreen::SetCursor(TCursor value) {
 }
 
 void SelectMonitor(uint8_t index) {
+    if (!MyScreen) return; // nothing to select on before start-up has created it
     int32_t last = static_cast<int32_t>(MonitorList().size()) - 1;
     MyScreen->Monitornumber = index <= last ? index : 0;
+    MyScreen->ScaleKoef = MyScreen->PixelsPerInch / 96.0;
+    // A session that lists no monitor keeps the whole-desktop figures of the constructor
+    // rather than stopping the program at start-up.
+    if (last < 0) return;
     TMonitor m = MyScreen->GetMonitor(MyScreen->Monitornumber);
     MyScreen->WorkAreaWidth = m.Width;
     MyScreen->WorkAreaHeight = m.Height;
     MyScreen->Width = m.Width;
     MyScreen->Height = m.Height;
-    MyScreen->ScaleKoef = MyScreen->PixelsPerInch / 96.0;
 }

@@ -1,0 +1,41 @@
+#pragma once
+// File and folder routines of the installation engine. They keep no state; each reports trouble
+// in the one form its caller relies on (see each declaration).
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// Creates Folder, one level only, unless it already exists as a folder. Failures are silent.
+void CreateFolderIfMissing(const std::wstring& Folder);
+
+// Appends to List the full path (Folder + name) of every subfolder of Folder, in the order the
+// file system delivers them. Folder must end with "\". Hidden and system subfolders, "." and ".."
+// and the one named exactly "WithOutAnswer" are left out. A missing folder appends nothing.
+void ListSubfolders(const std::wstring& Folder, std::vector<std::wstring>& List);
+
+// Copies the files of Source (hidden and system files included) into Destination, replacing
+// files of the same name, then descends into its subfolders (hidden and system ones skipped).
+// Destination is created with its missing parents. Every failure is silent and the copy goes
+// on with the next entry; a missing Source leaves just the (empty) Destination behind.
+void CopyFolderTree(const std::wstring& Source, const std::wstring& Destination);
+
+// Copies one file so that DestinationFile ends up either as the complete copy or exactly as it
+// was: the bytes go to a temporary file beside it, which is flushed and then moved over it.
+// The copy carries the source's last-write time, rounded down to an even second.
+// Returns false when the transfer fails (read error, disk full).
+// Throws EInstallError naming the file when SourceFile cannot be opened or DestinationFile
+// cannot be created (missing folder, held open by another program, read-only).
+bool CopyFileStream(const std::wstring& SourceFile, const std::wstring& DestinationFile);
+// The same with an explicit transfer chunk size, for the copy benchmark.
+bool CopyFileStream(const std::wstring& SourceFile, const std::wstring& DestinationFile,
+                    std::size_t ChunkSize);
+// The chunk size the two-argument form uses (chosen with bench/copy).
+extern const std::size_t CopyFileStreamChunkSize;
+
+// Sets or clears the read-only bit of FileName, keeping its other attributes. Failures, a
+// missing file included, are silent.
+void SetReadOnlyAttribute(const std::wstring& FileName, bool ReadOnly);
+
+// Copies the folder Source to Destination through the Windows shell, which shows its own
+// progress window and questions. Returns true when the shell reports success.
+bool ShellCopyFolder(const std::wstring& Source, const std::wstring& Destination);

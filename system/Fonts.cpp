@@ -2,6 +2,7 @@
 
 #include "common/Errors.h"
 #include "common/WinUtil.h"
+#include "install/FileOperations.h"
 
 #include <cstdint>
 #include <vector>
@@ -13,6 +14,9 @@ const wchar_t* const FontFileNames[FontFileCount] = {L"ARIAL.TTF",   L"ARIALN.TT
 const wchar_t FontsRegistryKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
 
 namespace {
+
+// A program whose window does not answer must not hold up the installation.
+constexpr UINT FontChangeBroadcastTimeoutMs = 5000;
 
 // Undocumented, so looked up at run time rather than imported.
 using TGetFontResourceInfoW = BOOL(WINAPI*)(LPCWSTR fileName, DWORD* size, void* buffer,
@@ -115,4 +119,57 @@ std::wstring FontsDestinationFolder() {
 std::wstring FontInstalledLine(const std::wstring& description) {
     // The "c" of "уcтановлен" is the Latin letter; the line is matched as it stands.
     return L"Шрифт <" + description + L"> у\u0063тановлен";
+}
+
+namespace {
+
+void RegisterFont(const std::wstring& valueName, const std::wstring& fileName) {
+    UniqueRegKey key;
+    LSTATUS status =
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, FontsRegistryKey, 0, KEY_ALL_ACCESS, key.put());
+    if (status == ERROR_SUCCESS)
+        status = RegSetValueExW(key.get(), valueName.c_str(), 0, REG_SZ,
+                                reinterpret_cast<const BYTE*>(fileName.c_str()),
+                                DWORD((fileName.size() + 1) * sizeof(wchar_t)));
+    // The value must be on disk before the installer can be ended or the machine restarted.
+    if (status == ERROR_SUCCESS) status = RegFlushKey(key.get());
+    if (status != ERROR_SUCCESS)
+        throw EInstallError(L"Не удалось записать в реестр значение \"" + valueName + L"\": " +
+                            SysErrorMessage(DWORD(status)));
+}
+
+void BroadcastFontChange() {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG,
+                        FontChangeBroadcastTimeoutMs, &result);
+}
+
+// Running programs learn that the font set changed; the registry value makes the font part of
+// it from the next start of Windows on.
+void AnnounceFont(const std::wstring& fontPath) {
+    AddFontResourceW(fontPath.c_str());
+    BroadcastFontChange();
+    RemoveFontResourceW(fontPath.c_str());
+    BroadcastFontChange();
+}
+
+} // namespace
+
+void InstallFontFile(const std::wstring& sourceFolder, const std::wstring& destinationFolder,
+                     const std::wstring& fileName, const TAddProgressLine& addProgressLine) {
+    const std::wstring destination = destinationFolder + fileName;
+    if (FileExists(destination)) return;
+    const std::wstring description = GetFontFaceName(sourceFolder + fileName);
+    // Registering a font whose file did not arrive would report it installed when it is not.
+    if (!CopyFileStream(sourceFolder + fileName, destination))
+        throw EInstallError(L"Ошибка при копировании файла <" + fileName + L">");
+    RegisterFont(description + L" (TrueType)", fileName);
+    AnnounceFont(destination);
+    addProgressLine(FontInstalledLine(description));
+}
+
+void InstallFontFiles(const std::wstring& sourceFolder, const std::wstring& destinationFolder,
+                      const TAddProgressLine& addProgressLine) {
+    for (const wchar_t* fileName : FontFileNames)
+        InstallFontFile(sourceFolder, destinationFolder, fileName, addProgressLine);
 }

@@ -1,15 +1,94 @@
 #include "Main.h"
+#include "../common/Errors.h"
 #include "../common/VL_Common_Proc.h"
 #include "../common/WinUtil.h"
+#include "../dialogs/MessageForm.h"
 #include "../resources/resource.h"
+
+#include <shlobj.h>
+
+#include <memory>
 
 bool IsSorvelBrand = false;
 TFMain* FMain = nullptr;
 
 namespace {
+
 const wchar_t* const MainCaption = L"Установка комплекса";
-const DWORD MainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
-                        WS_MAXIMIZEBOX | WS_CLIPCHILDREN;
+const DWORD MainStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CLIPCHILDREN;
+
+const COLORREF clNavy = RGB(0, 0, 128);
+const COLORREF clBlack = RGB(0, 0, 0);
+const COLORREF clMaroon = RGB(128, 0, 0);
+
+// Control ids: unique in the whole window, and clear of IDOK and IDCANCEL, which the dialog
+// manager sends for Enter and Esc.
+enum ControlId : int {
+    idBtnCancel = 101,
+    idBtnStartNext,
+    idBtnCancel2,
+    idBtnInputPathNext,
+    idBtnSelectPath,
+    idBtnCancel4,
+    idBtnInputComponentsBack,
+    idBtnInsatall,
+    idBtnExit,
+    idBtnExitCancel,
+    idBtnChangeFont,
+    idBtnExitOnChangefont,
+    idePath,
+    idCbDriverInstal,
+    idCBWindows,
+    idLogList,
+    idMemo,
+};
+
+// Page geometry (pixels inside the page control).
+const int PageWidth = 619;
+const int PageHeight = 441;
+const int Margin = 8;
+const int StripHeight = 43;
+const int StripTop = PageHeight - StripHeight;
+const int ButtonHeight = 27;
+const int ButtonWidth = 89;
+const int MemoPathHeight = 60;
+const int PnlPathHeight = 32;
+const int SelectPathWidth = 91;
+const int OptionsStripHeight = 123;
+const int MemoCancelHeight = 177;
+const int LogItemHeight = 18;
+
+const wchar_t* const BrowseTitle = L"Выберете путь для установки программ";
+const UINT BrowseFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
+static_assert(BrowseFlags == 0x241);
+
+std::wstring JoinLines(const std::vector<std::wstring>& lines) {
+    std::wstring text;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i) text += L"\r\n";
+        text += lines[i];
+    }
+    return text;
+}
+
+std::wstring WindowText(HWND wnd) {
+    int length = GetWindowTextLengthW(wnd);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(wnd, text.data(), length + 1)));
+    return text;
+}
+
+// One level only: a missing parent is left for the installation to report.
+void CreateFolderOneLevel(const std::wstring& folder) {
+    if (!DirectoryExists(folder))
+        CreateDirectoryW(ExcludeTrailingPathDelimiter(folder).c_str(), nullptr);
+}
+
+struct CoTaskMemDeleter {
+    void operator()(void* p) const { CoTaskMemFree(p); }
+};
+
 } // namespace
 
 bool IsSorvelBrandName(const std::wstring& productName) {
@@ -26,21 +105,444 @@ TFMain::TFMain() {
     int y = work.top + (work.bottom - work.top - h) / 2;
     CreateHandle(L"TFMain", MainCaption, MainStyle, WS_EX_CONTROLPARENT, x, y, w, h, nullptr,
                  reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    CreatePages();
     FormCreate();
 }
 
 void TFMain::FormCreate() {
     IsSorvelBrand = IsSorvelBrandName(ReadStringTableEntry(IDS_PRODUCT_NAME));
     AppNameStr = ReadStringTableEntry(IDS_DEFAULT_FOLDER);
+    SetWindowTextW(ePath, (L"C:\\" + AppNameStr).c_str());
     FCanClose = true;
+    SetActivePage(*tsStart);
+    EnableWindow(BtnExit, FALSE);
+    SetPageColor(GetSysColor(COLOR_BTNFACE));
 }
 
-void TFMain::FormCloseQuery(bool& CanClose) { CanClose = FCanClose; }
+// ---- Building the pages -------------------------------------------------------------------
 
-void TFMain::Close() { PostMessageW(Handle, WM_CLOSE, 0, 0); }
+void TFMain::CreatePages() {
+    pagesFont_ = CreatePixelFont(L"Tahoma", 15);
+    timesFont_ = CreatePixelFont(L"Times New Roman", 20);
+    InsatallPages.Create(Handle, PagesBounds.left, PagesBounds.top, PageWidth, PageHeight, false);
+    InsatallPages.SetVisible(true);
+    InsatallPages.OnShow = [this](TPanel& page) {
+        if (&page == tsInputComponents) tsInputComponentsShow();
+    };
+    tsStart = &InsatallPages.AddPage();
+    tsInputPath = &InsatallPages.AddPage();
+    tsInputComponents = &InsatallPages.AddPage();
+    tsProgressInstall = &InsatallPages.AddPage();
+    tsCancel = &InsatallPages.AddPage();
+    tsChangeFontSize = &InsatallPages.AddPage();
+    CreateStartPage();
+    CreateInputPathPage();
+    CreateInputComponentsPage();
+    CreateProgressPage();
+    CreateCancelPage();
+    CreateChangeFontSizePage();
+}
+
+void TFMain::CreateStartPage() {
+    AddMemo(*tsStart, 0, StripTop,
+            {L"Добро пожаловать в программу установки комплекса ", L"\"VELMORA\"!", L"",
+             L"Для продолжения установки, нажмите кнопку \"Далее\".", L"",
+             L"Для выхода из программы установки нажмите кнопку \"Отмена\"."},
+            timesFont_.get(), clNavy);
+    TPanel& strip = AddButtonStrip(*tsStart);
+    BtnCancel = AddButton(strip.Handle, Margin, ButtonWidth, L"Отмена", idBtnCancel);
+    BtnStartNext = AddButton(strip.Handle, PageWidth - Margin - ButtonWidth, ButtonWidth, L"Далее",
+                             idBtnStartNext);
+    keys_.push_back({tsStart, BtnStartNext, BtnCancel});
+}
+
+void TFMain::CreateInputPathPage() {
+    AddMemo(*tsInputPath, 0, MemoPathHeight,
+            {L"Пожалуйста, задайте путь куда устанавливать программную часть ",
+             L"комплекса \"Velmora\""},
+            timesFont_.get(), clBlack);
+    PnlPath = &AddStrip(*tsInputPath, MemoPathHeight, PnlPathHeight);
+    const int frame = 3;
+    const int fieldWidth = PageWidth - 2 * Margin - SelectPathWidth - 2 * frame;
+    ePath =
+        AddControl(PnlPath->Handle, L"EDIT", L"", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, frame,
+                   frame, fieldWidth, PnlPathHeight - 2 * frame, idePath, pagesFont_.get());
+    SetWindowLongPtrW(ePath, GWL_EXSTYLE, WS_EX_CLIENTEDGE);
+    SetWindowPos(ePath, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    BtnSelectPath =
+        AddControl(PnlPath->Handle, L"BUTTON", L"Выбрать", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                   frame + fieldWidth, frame, SelectPathWidth, PnlPathHeight - 2 * frame,
+                   idBtnSelectPath, pagesFont_.get());
+    TPanel& strip = AddButtonStrip(*tsInputPath);
+    BtnCancel2 = AddButton(strip.Handle, Margin, ButtonWidth, L"Отмена", idBtnCancel2);
+    BtnInputPathNext = AddButton(strip.Handle, PageWidth - Margin - ButtonWidth, ButtonWidth,
+                                 L"Далее", idBtnInputPathNext);
+    keys_.push_back({tsInputPath, BtnInputPathNext, BtnCancel2});
+}
+
+void TFMain::CreateInputComponentsPage() {
+    const int optionsTop = StripTop - OptionsStripHeight;
+    AddMemo(
+        *tsInputComponents, 0, optionsTop,
+        {L" - Если у Вас есть 2-х канальный кабель для регистрации детских ЭКГ, поставьте ",
+         L"галочку в поле \"Регистрация 2-х канальной ЭКГ\".",
+         L" - Если у Вас есть универсальный регистратор, поставьте галочку в поле ",
+         L"\"Универсальный регистратор\".",
+         L" - Если у Вас установлен монитор АД \"BPLab\", поставьте галочку в поле \"установлен ",
+         L"монитор АД \"BPLab\"\".", L"",
+         L" - Задайте, пожалуйста, тип ЭКГ, который Вы чаще всего будете регистрировать.", L"",
+         L" - Нажмите кнопку \"Начать установку\", для того чтобы установить программное ",
+         L"обеспечение на Ваш компъютер.", L"",
+         L"Все настройки можно изменить позже, во время работы с программой ",
+         L"\"Velmora\" в меню \"Настройки\"."},
+        pagesFont_.get(), GetSysColor(COLOR_WINDOWTEXT));
+    TPanel& options = AddStrip(*tsInputComponents, optionsTop, OptionsStripHeight);
+    CbDriverInstal = AddControl(options.Handle, L"BUTTON", L"Устанавливать драйвер",
+                                WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 16, 16, 250, 24,
+                                idCbDriverInstal, pagesFont_.get());
+    SendMessageW(CbDriverInstal, BM_SETCHECK, BST_CHECKED, 0);
+    // Never shown: the database runtime set for the newer systems is always the one installed.
+    CBWindows = AddControl(options.Handle, L"COMBOBOX", L"", CBS_DROPDOWNLIST, 16, 48, 250, 120,
+                           idCBWindows, pagesFont_.get());
+    SendMessageW(CBWindows, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Windows 7, Windows 8"));
+    SendMessageW(CBWindows, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Windows XP"));
+    SendMessageW(CBWindows, CB_SETCURSEL, 0, 0);
+    TPanel& strip = AddButtonStrip(*tsInputComponents);
+    BtnCancel4 = AddButton(strip.Handle, Margin, ButtonWidth, L"Отмена", idBtnCancel4);
+    const int installWidth = 140;
+    const int installX = PageWidth - Margin - installWidth;
+    BtnInputComponentsBack = AddButton(strip.Handle, installX - Margin - ButtonWidth, ButtonWidth,
+                                       L"Назад", idBtnInputComponentsBack);
+    BtnInsatall =
+        AddButton(strip.Handle, installX, installWidth, L"Начать установку", idBtnInsatall);
+    keys_.push_back({tsInputComponents, BtnInsatall, BtnCancel4});
+}
+
+void TFMain::CreateProgressPage() {
+    // Not a tab stop: there is nothing to choose in it, and focus belongs to the exit button.
+    LogList = AddControl(tsProgressInstall->Handle, L"LISTBOX", L"",
+                         LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT | WS_VSCROLL, 0, 0, PageWidth,
+                         StripTop, idLogList, pagesFont_.get());
+    SetWindowLongPtrW(LogList, GWL_EXSTYLE, WS_EX_CLIENTEDGE);
+    SetWindowPos(LogList, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    SendMessageW(LogList, LB_SETITEMHEIGHT, 0, LogItemHeight);
+    TPanel& strip = AddButtonStrip(*tsProgressInstall);
+    BtnExit =
+        AddButton(strip.Handle, PageWidth - Margin - ButtonWidth, ButtonWidth, L"Выход", idBtnExit);
+    keys_.push_back({tsProgressInstall, BtnExit, nullptr});
+}
+
+void TFMain::CreateCancelPage() {
+    AddMemo(*tsCancel, 0, MemoCancelHeight,
+            {L"Установка комплекса \"Velmora\" отменена!", L"",
+             L"Нажмите кнопку \"Выход\", для выхода из программы установки."},
+            timesFont_.get(), clMaroon);
+    TPanel& strip = AddButtonStrip(*tsCancel);
+    BtnExitCancel = AddButton(strip.Handle, PageWidth - Margin - ButtonWidth, ButtonWidth, L"Выход",
+                              idBtnExitCancel);
+    keys_.push_back({tsCancel, BtnExitCancel, nullptr});
+}
+
+void TFMain::CreateChangeFontSizePage() {
+    AddMemo(*tsChangeFontSize, 0, StripTop,
+            {L"В настройках операционной системы Вашего компьютера выбрано использование ",
+             L"\"мелкого\" размера шрифта.", L"",
+             L"Для корректной работы программы \"Velmora\" требуется использование ",
+             L"\"крупного\" размера шрифта.", L"",
+             L"Рекомендуется произвести изменения. Для этого надо нажать кнопку \"Изменить ",
+             L"настройки\". В появившемся окне надо ответить \"Да\".", L"",
+             L"Если Вы считаете, что установка \"крупного\" размера шрифта Вам не нужна, ",
+             L"нажмите кнопку \"Выход\"."},
+            pagesFont_.get(), GetSysColor(COLOR_WINDOWTEXT));
+    TPanel& strip = AddButtonStrip(*tsChangeFontSize);
+    const int changeWidth = 150;
+    const int exitX = PageWidth - Margin - ButtonWidth;
+    BtnChangeFont = AddButton(strip.Handle, exitX - Margin - changeWidth, changeWidth,
+                              L"Изменить настройки", idBtnChangeFont);
+    BtnExitOnChangefont =
+        AddButton(strip.Handle, exitX, ButtonWidth, L"Выход", idBtnExitOnChangefont);
+    keys_.push_back({tsChangeFontSize, BtnChangeFont, nullptr});
+}
+
+TPanel& TFMain::AddStrip(TPanel& page, int top, int height) {
+    auto strip = std::make_unique<TPanel>();
+    strip->SetColor(pageColor_);
+    strip->Create(page.Handle, 0, top, PageWidth, height, true);
+    strip->SetVisible(true);
+    strips_.push_back(std::move(strip));
+    return *strips_.back();
+}
+
+TPanel& TFMain::AddButtonStrip(TPanel& page) {
+    return AddStrip(page, StripTop, StripHeight);
+}
+
+HWND TFMain::AddMemo(TPanel& page, int top, int height, const std::vector<std::wstring>& lines,
+                     HFONT font, COLORREF color) {
+    HWND memo =
+        AddControl(page.Handle, L"EDIT", JoinLines(lines), WS_VISIBLE | ES_MULTILINE | ES_READONLY,
+                   Margin, top + Margin, PageWidth - 2 * Margin, height - 2 * Margin, idMemo, font);
+    memos_.push_back({memo, color});
+    return memo;
+}
+
+HWND TFMain::AddButton(HWND parent, int x, int width, const wchar_t* caption, int id) {
+    return AddControl(parent, L"BUTTON", caption, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, x,
+                      (StripHeight - ButtonHeight) / 2, width, ButtonHeight, id, pagesFont_.get());
+}
+
+HWND TFMain::AddControl(HWND parent, const wchar_t* className, const std::wstring& caption,
+                        DWORD style, int x, int y, int width, int height, int id, HFONT font) {
+    HWND control = CreateControl(parent, className, caption, style, x, y, width, height, id);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return control;
+}
+
+// ---- Pages, colours, the progress list ------------------------------------------------------
+
+void TFMain::SetActivePage(TPanel& page) {
+    HWND focus = GetFocus();
+    InsatallPages.SetActivePage(page);
+    // A control of a hidden page must not keep the keyboard.
+    if (!focus || !IsWindowVisible(focus) || !IsChild(page.Handle, focus)) FocusDefault();
+}
+
+void TFMain::SetPageColor(COLORREF color) {
+    pageColor_ = color;
+    pageBrush_.reset(CreateSolidBrush(color));
+    InsatallPages.SetPagesColor(color);
+    for (auto& strip : strips_)
+        strip->SetColor(color);
+    RedrawWindow(InsatallPages.Handle, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+std::wstring TFMain::PathText() const {
+    return WindowText(ePath);
+}
+
+bool TFMain::DriverInstallChecked() const {
+    return SendMessageW(CbDriverInstal, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+int TFMain::WindowsIndex() const {
+    return static_cast<int>(SendMessageW(CBWindows, CB_GETCURSEL, 0, 0));
+}
+
+int TFMain::AddLogLine(const std::wstring& text) {
+    LRESULT index = SendMessageW(LogList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (index < 0) throw EInstallError(L"Недостаточно памяти");
+    return static_cast<int>(index);
+}
+
+void TFMain::SetLogLine(int index, const std::wstring& text) {
+    if (index < 0 || index >= SendMessageW(LogList, LB_GETCOUNT, 0, 0)) return;
+    SendMessageW(LogList, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(LogList, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    SendMessageW(LogList, LB_INSERTSTRING, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(LogList, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(LogList, nullptr, TRUE);
+}
+
+void TFMain::ClearLog() {
+    SendMessageW(LogList, LB_RESETCONTENT, 0, 0);
+}
+
+void TFMain::ShowLog() {
+    ShowWindow(LogList, SW_SHOW);
+}
+
+// ---- Handlers -------------------------------------------------------------------------------
+
+void TFMain::BtnCancelClick() {
+    if (AskMessage(L"Вы уверены, что хотите отменить процесс установки?",
+                   MB_ICONQUESTION | MB_YESNO) != IDYES)
+        return;
+    FCanClose = true;
+    SetActivePage(*tsCancel);
+}
+
+void TFMain::BtnStartNextClick() {
+    SetActivePage(*tsInputPath);
+    SetFocus(ePath);
+}
+
+void TFMain::BtnSelectPathClick() {
+    BROWSEINFOW info{};
+    wchar_t displayName[MAX_PATH] = L"";
+    info.hwndOwner = Handle;
+    info.pidlRoot = nullptr; // the desktop
+    info.pszDisplayName = displayName;
+    info.lpszTitle = BrowseTitle;
+    info.ulFlags = BrowseFlags;
+    std::unique_ptr<ITEMIDLIST, CoTaskMemDeleter> folder(SHBrowseForFolderW(&info));
+    if (!folder) return;
+    wchar_t path[MAX_PATH] = L"";
+    if (SHGetPathFromIDListW(folder.get(), path)) SetWindowTextW(ePath, path);
+}
+
+void TFMain::BtnInputPathNextClick() {
+    std::wstring path = Trim(WindowText(ePath));
+    if (path.empty()) {
+        AskMessage(L"Не выбран путь для установки программы!", MB_ICONERROR | MB_OK);
+        SetFocus(ePath);
+        return;
+    }
+    path = IncludeTrailingPathDelimiter(path);
+    SetWindowTextW(ePath, path.c_str());
+    if (path.length() <= 3) {
+        AskMessage(L"Программу нелзя устанавливать в корневой каталог!", MB_ICONWARNING | MB_OK);
+        SetFocus(ePath);
+        return;
+    }
+    CreateFolderOneLevel(path);
+    CreateFolderOneLevel(path + L"Settings\\");
+    SetActivePage(*tsInputComponents);
+}
+
+void TFMain::tsInputComponentsShow() {
+    ShowMessageForm(L"Внимание!\r Если на вашем компьютере уже установлен комплекс "
+                    L"\"Velmora\",\r снимите галочку установки драйвера!",
+                    mtMessage, L"", 0);
+}
+
+void TFMain::BtnInputComponentsBackClick() {
+    SetActivePage(*tsInputPath);
+}
+
+void TFMain::BtnInsatallClick() {
+    // The installation sequence is added by its own change.
+}
+
+void TFMain::BtnExitClick() {
+    Close();
+}
+
+void TFMain::BtnChangeFontClick() {
+    // The switch to large fonts and the restart are added by their own change.
+}
+
+void TFMain::FormCloseQuery(bool& CanClose) {
+    CanClose = FCanClose;
+}
+
+void TFMain::Close() {
+    PostMessageW(Handle, WM_CLOSE, 0, 0);
+}
+
+int TFMain::AskMessage(const std::wstring& text, UINT flags) {
+    return MessageBoxW(Handle, text.c_str(), Application.Title.c_str(), flags);
+}
+
+// ---- Messages -------------------------------------------------------------------------------
+
+void TFMain::OnCommand(int id) {
+    switch (id) {
+    case idBtnCancel:
+    case idBtnCancel2:
+    case idBtnCancel4:
+        BtnCancelClick();
+        break;
+    case idBtnStartNext:
+        BtnStartNextClick();
+        break;
+    case idBtnSelectPath:
+        BtnSelectPathClick();
+        break;
+    case idBtnInputPathNext:
+        BtnInputPathNextClick();
+        break;
+    case idBtnInputComponentsBack:
+        BtnInputComponentsBackClick();
+        break;
+    case idBtnInsatall:
+        BtnInsatallClick();
+        break;
+    case idBtnExit:
+    case idBtnExitCancel:
+    case idBtnExitOnChangefont:
+        BtnExitClick();
+        break;
+    case idBtnChangeFont:
+        BtnChangeFontClick();
+        break;
+    case IDOK:
+        PressKey(true);
+        break;
+    case IDCANCEL:
+        PressKey(false);
+        break;
+    }
+}
+
+const TFMain::PageKeys* TFMain::CurrentKeys() const {
+    for (const PageKeys& k : keys_)
+        if (k.page == InsatallPages.ActivePage()) return &k;
+    return nullptr;
+}
+
+void TFMain::PressKey(bool forward) {
+    const PageKeys* keys = CurrentKeys();
+    if (!keys) return;
+    HWND button = forward ? keys->forward : keys->cancel;
+    if (!button || !IsWindowEnabled(button) || !IsWindowVisible(button)) return;
+    OnCommand(GetDlgCtrlID(button));
+}
+
+void TFMain::FocusDefault() {
+    const PageKeys* keys = CurrentKeys();
+    if (!keys) return;
+    for (HWND button : {keys->forward, keys->cancel}) {
+        if (button && IsWindowEnabled(button) && IsWindowVisible(button)) {
+            SetFocus(button);
+            return;
+        }
+    }
+}
+
+// Enter presses a focused push button of the page, otherwise the page's forward button.
+LRESULT TFMain::DefaultButtonId() const {
+    HWND focus = GetFocus();
+    if (focus && IsChild(Handle, focus) &&
+        (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_UNDEFPUSHBUTTON))
+        return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+    const PageKeys* keys = CurrentKeys();
+    if (!keys || !keys->forward) return 0;
+    return MAKELRESULT(GetDlgCtrlID(keys->forward), DC_HASDEFID);
+}
+
+LRESULT TFMain::OnCtlColorStatic(HDC dc, HWND control) {
+    COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
+    for (const Memo& m : memos_)
+        if (m.handle == control) text = m.color;
+    SetTextColor(dc, text);
+    SetBkColor(dc, pageColor_);
+    SetBkMode(dc, TRANSPARENT);
+    return reinterpret_cast<LRESULT>(pageBrush_.get());
+}
 
 LRESULT TFMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED) OnCommand(LOWORD(wParam));
+        return 0;
+    case DM_GETDEFID:
+        return DefaultButtonId();
+    case WM_CTLCOLORSTATIC:
+        return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(Handle, focus)) lastFocus_ = focus;
+        } else if (lastFocus_ && IsWindowVisible(lastFocus_) && IsWindowEnabled(lastFocus_)) {
+            SetFocus(lastFocus_);
+        } else {
+            FocusDefault();
+        }
+        return 0;
     case WM_CLOSE: {
         bool canClose = true;
         FormCloseQuery(canClose);

@@ -1,0 +1,320 @@
+// The wizard's pages and navigation, driven through the real Install.exe.
+#include "E2eDriver.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+
+using namespace e2e;
+
+namespace {
+
+const std::wstring AppTitle = L"Установка комплекса \"Velmora\"";
+const std::wstring WarningTail = L"снимите галочку установки драйвера!";
+const std::wstring CancelQuestion = L"Вы уверены, что хотите отменить процесс установки?";
+const std::wstring EmptyPathError = L"Не выбран путь для установки программы!";
+const std::wstring RootFolderWarning = L"Программу нелзя устанавливать в корневой каталог!";
+
+enum class Page { Unknown, Start, Path, Options, Cancel };
+
+const char* PageName(Page page) {
+    switch (page) {
+    case Page::Start:
+        return "start";
+    case Page::Path:
+        return "path";
+    case Page::Options:
+        return "options";
+    case Page::Cancel:
+        return "cancel";
+    default:
+        return "unknown";
+    }
+}
+
+bool IsPathField(HWND wnd) {
+    return lstrcmpiW(ClassNameOf(wnd).c_str(), L"Edit") == 0 &&
+           !(GetWindowLongW(wnd, GWL_STYLE) & ES_READONLY);
+}
+
+class Wizard : public ::testing::Test {
+protected:
+    TempDir dist;
+    std::unique_ptr<InstallerProcess> app;
+    HWND main = nullptr;
+
+    void Start(const std::wstring& workingFolder = L"") {
+        app = std::make_unique<InstallerProcess>(dist.Path(), workingFolder);
+        ASSERT_TRUE(app->Started()) << "cannot start " << U8(BuiltInstallerPath());
+        main = app->WaitForMainWindow();
+        ASSERT_NE(main, nullptr) << "the main window did not appear";
+        ASSERT_TRUE(WaitForPage(Page::Start));
+    }
+
+    // Each page is told apart by a button only it has (hidden pages' controls are not found).
+    Page CurrentPage() const {
+        if (FindControl(main, L"Начать установку", L"Button")) return Page::Options;
+        if (FindControl(main, L"Выбрать", L"Button")) return Page::Path;
+        if (FindControl(main, L"Далее", L"Button")) return Page::Start;
+        if (FindControl(main, L"Выход", L"Button") && FindControlIf(main, [](HWND w) {
+                return GetText(w).find(L"отменена!") != std::wstring::npos;
+            }))
+            return Page::Cancel;
+        return Page::Unknown;
+    }
+
+    ::testing::AssertionResult WaitForPage(Page page) const {
+        if (WaitFor([&] { return CurrentPage() == page; })) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << "expected the " << PageName(page) << " page, shown: " << PageName(CurrentPage());
+    }
+
+    void ClickButton(const std::wstring& caption) {
+        HWND button = WaitForControl(main, caption, L"Button");
+        ASSERT_NE(button, nullptr) << "no visible button " << U8(caption);
+        ASSERT_TRUE(Click(button)) << "cannot click " << U8(caption);
+    }
+
+    HWND PathField() const { return FindControlIf(main, IsPathField, true); }
+
+    void GoToPathPage() {
+        ClickButton(L"Далее");
+        ASSERT_TRUE(WaitForPage(Page::Path));
+    }
+
+    void AnswerOptionsWarning() {
+        HWND warning = app->WaitForTimedMessage();
+        ASSERT_NE(warning, nullptr) << "the options warning did not appear";
+        EXPECT_NE(TimedMessageText(warning).find(WarningTail), std::wstring::npos)
+            << U8(TimedMessageText(warning));
+        ASSERT_TRUE(AnswerTimedMessage(warning, L"OK"));
+    }
+
+    void SubmitPath(const std::wstring& text) {
+        ASSERT_TRUE(SetText(PathField(), text));
+        ClickButton(L"Далее");
+    }
+
+    void GoToOptionsPage(const std::wstring& target) {
+        ASSERT_NO_FATAL_FAILURE(GoToPathPage());
+        ASSERT_NO_FATAL_FAILURE(SubmitPath(target));
+        ASSERT_NO_FATAL_FAILURE(AnswerOptionsWarning());
+        ASSERT_TRUE(WaitForPage(Page::Options));
+    }
+
+    // Waits for a standard box and returns what it says (the box stays open).
+    MessageBoxInfo ExpectBox(HWND& box) {
+        box = app->WaitForMessageBox();
+        EXPECT_NE(box, nullptr) << "no message box";
+        if (!box) return {};
+        MessageBoxInfo info = ReadMessageBox(box);
+        EXPECT_EQ(U8(info.caption), U8(AppTitle));
+        return info;
+    }
+
+    void ExpectProgramEnds() {
+        DWORD code = 1;
+        ASSERT_TRUE(app->WaitForExit(DefaultTimeoutMs, &code)) << "the installer did not end";
+        EXPECT_EQ(code, 0u);
+    }
+};
+
+std::wstring ScreenshotPath(const char* name) {
+    return TestExeFolder() + L"screenshots\\wizard_" + std::wstring(name, name + strlen(name)) +
+           L".bmp";
+}
+
+// The screenshot goes beside the test for a person to look at; it must be the window's design
+// size and show more than a blank surface.
+void CheckScreenshot(HWND main, const char* name) {
+    Screenshot shot = CaptureClient(main);
+    ASSERT_EQ(shot.width, 954);
+    ASSERT_EQ(shot.height, 579);
+    std::set<uint32_t> colors(shot.pixels.begin(), shot.pixels.end());
+    EXPECT_GT(colors.size(), 4u) << "the " << name << " page looks blank";
+    EXPECT_TRUE(SaveBmp(shot, ScreenshotPath(name)));
+}
+
+TEST_F(Wizard, WindowOpensOnWelcomePageWithDefaults) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    RECT client;
+    ASSERT_TRUE(GetClientRect(main, &client));
+    EXPECT_EQ(client.right, 954);
+    EXPECT_EQ(client.bottom, 579);
+    LONG style = GetWindowLongW(main, GWL_STYLE);
+    EXPECT_TRUE(style & WS_MINIMIZEBOX);
+    EXPECT_TRUE(style & WS_MAXIMIZEBOX);
+    EXPECT_FALSE(style & WS_THICKFRAME) << "the border must be fixed";
+    EXPECT_NE(FindControl(main,
+                          L"Добро пожаловать в программу установки комплекса \r\n"
+                          L"\"VELMORA\"!\r\n\r\n"
+                          L"Для продолжения установки, нажмите кнопку \"Далее\".\r\n\r\n"
+                          L"Для выхода из программы установки нажмите кнопку \"Отмена\".",
+                          L"Edit"),
+              nullptr);
+    EXPECT_NE(FindControl(main, L"Отмена", L"Button"), nullptr);
+    EXPECT_EQ(U8(GetText(PathField())), U8(L"C:\\Holter"));
+    CheckScreenshot(main, "start");
+}
+
+TEST_F(Wizard, WalkBackAndForwardShowsWarningAgainAndKeepsDriverOption) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(GoToPathPage());
+    CheckScreenshot(main, "path");
+    EXPECT_EQ(FocusedControl(main), PathField()) << "the focus belongs in the path field";
+    std::wstring target = dist / L"Target";
+    ASSERT_NO_FATAL_FAILURE(SubmitPath(target));
+    ASSERT_NO_FATAL_FAILURE(AnswerOptionsWarning());
+    ASSERT_TRUE(WaitForPage(Page::Options));
+    CheckScreenshot(main, "options");
+    EXPECT_TRUE(PathExists(target + L"\\Settings"));
+
+    HWND driver = WaitForControl(main, L"Устанавливать драйвер", L"Button");
+    ASSERT_NE(driver, nullptr);
+    EXPECT_TRUE(IsChecked(driver)) << "the driver option starts ticked";
+    ASSERT_TRUE(Click(driver));
+    ASSERT_TRUE(WaitFor([&] { return !IsChecked(driver); }));
+
+    ClickButton(L"Назад");
+    ASSERT_TRUE(WaitForPage(Page::Path));
+    EXPECT_EQ(U8(GetText(PathField())), U8(target + L"\\"));
+    ClickButton(L"Далее");
+    ASSERT_NO_FATAL_FAILURE(AnswerOptionsWarning());
+    ASSERT_TRUE(WaitForPage(Page::Options));
+    EXPECT_FALSE(IsChecked(driver)) << "the driver option must survive going back";
+}
+
+// What the path page does with what was typed: refused with which box, or accepted; the field's
+// text afterwards; a folder that must exist or must not exist afterwards (relative to the
+// distribution folder when it does not start with a drive).
+struct PathCase {
+    const wchar_t* typed;
+    const wchar_t* refusal; // nullptr: accepted
+    const wchar_t* fieldAfter;
+    const wchar_t* mustExist;
+    const wchar_t* mustNotExist;
+};
+
+TEST_F(Wizard, PathPageValidatesAndNormalisesTarget) {
+    RemoveTree(L"C:\\a");
+    const std::wstring missing = dist / L"New\\Sub";
+    const std::wstring missingAfter = missing + L"\\";
+    const PathCase cases[] = {
+        {L"   ", EmptyPathError.c_str(), L"   ", nullptr, nullptr},
+        {L"C:", RootFolderWarning.c_str(), L"C:\\", nullptr, nullptr},
+        {L"C:\\", RootFolderWarning.c_str(), L"C:\\", nullptr, nullptr},
+        {L"C:\\a", nullptr, L"C:\\a\\", L"C:\\a\\Settings", nullptr},
+        {L"  D:\\Data\\Holter  ", nullptr, L"D:\\Data\\Holter\\", nullptr, nullptr},
+        {L"Holter", nullptr, L"Holter\\", L"Holter\\Settings", nullptr},
+        {missing.c_str(), nullptr, missingAfter.c_str(), nullptr, L"New"},
+    };
+    // Start elsewhere: relative names must still land in the installer's own folder.
+    TempDir elsewhere;
+    ASSERT_NO_FATAL_FAILURE(Start(elsewhere.Path()));
+    ASSERT_NO_FATAL_FAILURE(GoToPathPage());
+    for (const PathCase& c : cases) {
+        SCOPED_TRACE(U8(std::wstring(L"typed \"") + c.typed + L"\""));
+        ASSERT_NO_FATAL_FAILURE(SubmitPath(c.typed));
+        if (c.refusal) {
+            HWND box = nullptr;
+            MessageBoxInfo info = ExpectBox(box);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(U8(info.text), U8(c.refusal));
+            EXPECT_TRUE(info.hasOk && !info.hasYes && !info.hasNo);
+            ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+            EXPECT_TRUE(WaitForPage(Page::Path));
+            EXPECT_TRUE(WaitFor([&] { return FocusedControl(main) == PathField(); }, 3000))
+                << "the focus belongs in the path field after a refusal";
+        } else {
+            ASSERT_NO_FATAL_FAILURE(AnswerOptionsWarning());
+            ASSERT_TRUE(WaitForPage(Page::Options));
+            ClickButton(L"Назад");
+            ASSERT_TRUE(WaitForPage(Page::Path));
+        }
+        if (c.fieldAfter) {
+            EXPECT_EQ(U8(GetText(PathField())), U8(c.fieldAfter));
+        }
+        if (c.mustExist) {
+            std::wstring folder = c.mustExist;
+            if (folder.size() < 2 || folder[1] != L':') folder = dist / folder;
+            EXPECT_TRUE(PathExists(folder)) << U8(folder);
+        }
+        if (c.mustNotExist) {
+            EXPECT_FALSE(PathExists(dist / c.mustNotExist));
+        }
+    }
+    EXPECT_FALSE(PathExists(elsewhere / L"Holter"));
+    PressCloseBox(main);
+    ExpectProgramEnds();
+    RemoveTree(L"C:\\a");
+}
+
+// Cancel from each of the three pages that offer it: No changes nothing, Yes leads to the
+// cancel page, whose "Выход" ends the program and leaves what the path page created.
+class WizardCancel : public Wizard, public ::testing::WithParamInterface<Page> {};
+
+TEST_P(WizardCancel, NoStaysYesLeadsToCancelPage) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    const Page page = GetParam();
+    const std::wstring target = dist / L"Target";
+    if (page == Page::Path) {
+        ASSERT_NO_FATAL_FAILURE(GoToPathPage());
+    } else if (page == Page::Options) {
+        ASSERT_NO_FATAL_FAILURE(GoToOptionsPage(target));
+    }
+
+    for (int answer : {IDNO, IDYES}) {
+        SCOPED_TRACE(answer == IDYES ? "answered Yes" : "answered No");
+        ClickButton(L"Отмена");
+        HWND box = nullptr;
+        MessageBoxInfo info = ExpectBox(box);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(U8(info.text), U8(CancelQuestion));
+        EXPECT_TRUE(info.hasYes && info.hasNo);
+        ASSERT_TRUE(AnswerMessageBox(box, answer));
+        ASSERT_TRUE(WaitForPage(answer == IDYES ? Page::Cancel : page));
+    }
+    EXPECT_NE(FindControl(main,
+                          L"Установка комплекса \"Velmora\" отменена!\r\n\r\n"
+                          L"Нажмите кнопку \"Выход\", для выхода из программы установки.",
+                          L"Edit"),
+              nullptr);
+    if (page == Page::Options) CheckScreenshot(main, "cancel");
+    ClickButton(L"Выход");
+    ExpectProgramEnds();
+    if (page == Page::Options) {
+        EXPECT_TRUE(PathExists(target + L"\\Settings"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(FromEachPage, WizardCancel,
+                         ::testing::Values(Page::Start, Page::Path, Page::Options),
+                         [](const auto& info) { return std::string(PageName(info.param)); });
+
+TEST_F(Wizard, CloseBoxOnWelcomePageEndsAtOnce) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    PressCloseBox(main);
+    ExpectProgramEnds();
+}
+
+TEST_F(Wizard, EnterPressesForwardButtonAndEscapeAsksToCancel) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(GoToPathPage());
+    HWND field = PathField();
+    ASSERT_TRUE(SetText(field, L"   "));
+    PressKey(field, VK_RETURN);
+    HWND box = nullptr;
+    EXPECT_EQ(U8(ExpectBox(box).text), U8(EmptyPathError));
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+
+    PressKey(field, VK_ESCAPE);
+    EXPECT_EQ(U8(ExpectBox(box).text), U8(CancelQuestion));
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(AnswerMessageBox(box, IDNO));
+    EXPECT_TRUE(WaitForPage(Page::Path));
+}
+
+} // namespace

@@ -263,7 +263,8 @@ void TFMain::CreateChangeFontSizePage() {
                               L"Изменить настройки", idBtnChangeFont);
     BtnExitOnChangefont =
         AddButton(strip.Handle, exitX, ButtonWidth, L"Выход", idBtnExitOnChangefont);
-    keys_.push_back({tsChangeFontSize, BtnChangeFont, nullptr});
+    // Enter leaves rather than changing a system-wide setting by a stray key press.
+    keys_.push_back({tsChangeFontSize, BtnExitOnChangefont, nullptr});
 }
 
 TPanel& TFMain::AddStrip(TPanel& page, int top, int height) {

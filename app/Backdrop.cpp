@@ -219,6 +219,7 @@ HWND CreateRichEdit1(HWND parent, int id) {
 }
 
 void PlaceRichEdit1(HWND richEdit, int left, int top, int width, int height) {
+    if (!richEdit) return;
     MoveWindow(richEdit, left, top, width, height, TRUE);
     RECT text;
     GetClientRect(richEdit, &text);
@@ -238,5 +239,6 @@ bool LoadRichEdit1Info(HWND richEdit, HMODULE module) {
 }
 
 void SetRichEdit1Color(HWND richEdit, COLORREF color) {
+    if (!richEdit) return;
     SendMessageW(richEdit, EM_SETBKGNDCOLOR, 0, color);
 }

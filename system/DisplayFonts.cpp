@@ -78,9 +78,9 @@ bool RestartWindows(UINT flags) {
     return ExitWindowsEx(flags, 0) != 0;
 }
 
-bool ChangeToLargeFontsAndOfferRestart(HWND owner) {
+bool ChangeToLargeFontsAndOfferRestart(HWND owner, const std::wstring& caption) {
     SwitchToLargeFonts();
-    if (MessageBoxW(owner, RestartQuestion, L"Предупреждение", MB_YESNO | MB_ICONWARNING) != IDYES)
+    if (MessageBoxW(owner, RestartQuestion, caption.c_str(), MB_YESNO | MB_ICONWARNING) != IDYES)
         return false;
     RestartWindows(ForcedReboot);
     return true;

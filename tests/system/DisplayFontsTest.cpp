@@ -115,7 +115,7 @@ TEST(RestartQuestionTest, NoKeepsTheWindowOpen) {
     ASSERT_NE(window, nullptr);
     MessageBoxAnswer no(IDNO);
 
-    bool mustClose = ChangeToLargeFontsAndOfferRestart(window);
+    bool mustClose = ChangeToLargeFontsAndOfferRestart(window, L"Velmora");
 
     EXPECT_EQ(U8(no.Text()), U8(ExpectedQuestion));
     EXPECT_FALSE(mustClose);

@@ -44,7 +44,7 @@ int ProbeRestart() {
     bool mustClose = false;
     {
         MessageBoxAnswer yes(IDYES);
-        mustClose = ChangeToLargeFontsAndOfferRestart(window);
+        mustClose = ChangeToLargeFontsAndOfferRestart(window, L"Velmora");
         std::printf("question %s\n", ToUtf8(yes.Text()).c_str());
     }
     std::printf("must close %d\n", mustClose ? 1 : 0);

@@ -9,8 +9,8 @@
 #include <memory>
 #include <string_view>
 
-// 1 MiB: the smallest chunk that reached CopyFileW's throughput in bench/copy under Wine;
-// larger chunks gained nothing measurable.
+// Measured with bench/copy under Wine: 64 KiB chunks lose a quarter of the throughput, 1 MiB is
+// as fast as 4 MiB, and 8 MiB is no faster.
 const std::size_t CopyFileStreamChunkSize = 1 << 20;
 
 namespace {

@@ -6,6 +6,14 @@
 #include <algorithm>
 #include <stdexcept>
 
+void RemoveTreeWhenFree(const std::wstring& path) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        RemoveTree(path);
+        if (!PathExists(ExcludeTrailingPathDelimiter(path))) return;
+        Sleep(50);
+    }
+}
+
 std::string PatternBytes(std::size_t size, unsigned seed) {
     std::string bytes(size, '\0');
     unsigned state = seed * 2654435761u + 1;
@@ -31,7 +39,7 @@ std::vector<std::wstring> NamesIn(const std::wstring& folder) {
 }
 
 CurrentDirGuard::CurrentDirGuard() : saved_(GetCurrentDir()) {}
-CurrentDirGuard::~CurrentDirGuard() {
+void CurrentDirGuard::Restore() {
     SetCurrentDirectoryW(saved_.c_str());
 }
 

@@ -2,8 +2,21 @@
 // Fixtures shared by the engine tests.
 #include <windows.h>
 
+#include "support/TestSupport.h"
+
 #include <string>
 #include <vector>
+
+// Removes a folder tree, retrying for a few seconds while it is still in use: under Wine the
+// console host of a program started in a folder can hold that folder a moment after the
+// program has ended.
+void RemoveTreeWhenFree(const std::wstring& path);
+
+// A temporary folder that programs are started in.
+class SpawnDir : public TempDir {
+public:
+    ~SpawnDir() { RemoveTreeWhenFree(Path()); }
+};
 
 // Deterministic bytes that differ from position to position, so a shifted or truncated copy
 // cannot compare equal.
@@ -16,7 +29,8 @@ std::vector<std::wstring> NamesIn(const std::wstring& folder);
 class CurrentDirGuard {
 public:
     CurrentDirGuard();
-    ~CurrentDirGuard();
+    ~CurrentDirGuard() { Restore(); }
+    void Restore();
     CurrentDirGuard(const CurrentDirGuard&) = delete;
     CurrentDirGuard& operator=(const CurrentDirGuard&) = delete;
 

@@ -126,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CopyCase{"ChunkMinusOne", CopyFileStreamChunkSize - 1, -1},
                     CopyCase{"ChunkPlusOne", CopyFileStreamChunkSize + 1, -1},
                     CopyCase{"SeveralChunksOverLongerFile", 3 * CopyFileStreamChunkSize + 7,
-                             5LL * CopyFileStreamChunkSize}),
+                             static_cast<long long>(5 * CopyFileStreamChunkSize)}),
     [](const testing::TestParamInfo<CopyCase>& info) { return std::string(info.param.name); });
 
 TEST(CopyFileStream, SmallChunksCopyTheSameBytes) {

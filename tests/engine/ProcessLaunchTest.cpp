@@ -24,7 +24,7 @@ std::wstring StartErrorMessage(const std::wstring& program) {
 
 // A folder whose path has blanks and Cyrillic letters, with the probe copied into it.
 struct ProbeInAwkwardFolder {
-    TempDir dir;
+    SpawnDir dir;
     std::wstring folder = dir / L"Velmora Тест\\папка с пробелами";
     std::wstring program = folder + L"\\FTDIDriverInstall.exe";
     ProbeInAwkwardFolder() {
@@ -60,7 +60,7 @@ TEST(RunInFolderAndWait, ScriptInFolderWithBlanksNeverStartsProgramExe) {
                                 std::to_wstring(GetCurrentProcessId()) + L"\\R2.5_010124";
     struct Cleanup {
         std::wstring folder;
-        ~Cleanup() { RemoveTree(ExtractFilePath(folder)); }
+        ~Cleanup() { RemoveTreeWhenFree(ExtractFilePath(folder)); }
     } cleanup{folder};
     MakeDirs(folder);
     WriteReleaseScript(folder + L"\\Install.cmd");
@@ -92,7 +92,7 @@ TEST(RunProgram, QuotesPathRunsInCurrentFolderAndReturnsExitCode) {
 }
 
 TEST(Launchers, LongCommandLinesAreNotCutShort) {
-    TempDir dir;
+    SpawnDir dir;
     // A program path just under MAX_PATH: its quoted form no longer fits 255 characters.
     std::wstring folder = dir.Path();
     while (folder.size() < 240)

@@ -180,12 +180,16 @@ protected:
         SetReadOnlyAttr(source + L"Updater\\Updater.exe.cfg");
         MakeDirs(target);
     }
-    void TearDown() override { RemoveTree(target); }
+    void TearDown() override {
+        // The hand-over leaves the target as the current folder, which keeps it from going.
+        cwd.Restore();
+        RemoveTreeWhenFree(target);
+    }
     static void SetReadOnlyAttr(const std::wstring& f) {
         SetFileAttributesW(f.c_str(), FILE_ATTRIBUTE_READONLY);
     }
 
-    TempDir dist;
+    SpawnDir dist;
     std::wstring source = dist.Path();
     std::wstring target =
         L"C:\\Program Files\\Velmora Тест " + std::to_wstring(GetCurrentProcessId()) + L"\\";

@@ -42,6 +42,7 @@ enum ControlId : int {
     idCBWindows,
     idLogList,
     idMemo,
+    idRichEdit1,
 };
 
 // Page geometry (pixels inside the page control).
@@ -103,20 +104,47 @@ TFMain::TFMain() {
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     int x = work.left + (work.right - work.left - w) / 2;
     int y = work.top + (work.bottom - work.top - h) / 2;
+    // No class background: the backdrop covers the whole client area.
     CreateHandle(L"TFMain", MainCaption, MainStyle, WS_EX_CONTROLPARENT, x, y, w, h, nullptr,
-                 reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+                 nullptr);
     CreatePages();
     FormCreate();
 }
 
 void TFMain::FormCreate() {
+    Backdrop.LoadImages();
     IsSorvelBrand = IsSorvelBrandName(ReadStringTableEntry(IDS_PRODUCT_NAME));
+    RichEdit1 = CreateRichEdit1(Handle, idRichEdit1);
+    LoadRichEdit1Info(RichEdit1);
     AppNameStr = ReadStringTableEntry(IDS_DEFAULT_FOLDER);
     SetWindowTextW(ePath, (L"C:\\" + AppNameStr).c_str());
     FCanClose = true;
     SetActivePage(*tsStart);
     EnableWindow(BtnExit, FALSE);
-    SetPageColor(GetSysColor(COLOR_BTNFACE));
+    SetPageColor(Backdrop.PageColor());
+    // The size message of the window's creation came before the images were there.
+    RECT client;
+    GetClientRect(Handle, &client);
+    BGResize(client.right, client.bottom);
+}
+
+void TFMain::BGResize(int width, int height) {
+    Backdrop.Compose(width, height);
+    PlaceRichEdit1(RichEdit1, SidePanelBounds.left, SidePanelBounds.top,
+                   SidePanelBounds.right - SidePanelBounds.left,
+                   SidePanelBounds.bottom - SidePanelBounds.top);
+    MoveWindow(InsatallPages.Handle, PagesBounds.left, PagesBounds.top,
+               PagesBounds.right - PagesBounds.left, PagesBounds.bottom - PagesBounds.top, TRUE);
+    InvalidateRect(Handle, nullptr, FALSE);
+}
+
+void TFMain::PaintBackdrop() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(Handle, &ps);
+    RECT client;
+    GetClientRect(Handle, &client);
+    Backdrop.Paint(dc, client);
+    EndPaint(Handle, &ps);
 }
 
 // ---- Building the pages -------------------------------------------------------------------
@@ -313,6 +341,7 @@ void TFMain::SetActivePage(TPanel& page) {
 void TFMain::SetPageColor(COLORREF color) {
     pageColor_ = color;
     pageBrush_.reset(CreateSolidBrush(color));
+    SetRichEdit1Color(RichEdit1, color);
     InsatallPages.SetPagesColor(color);
     for (auto& strip : strips_)
         strip->SetColor(color);
@@ -414,16 +443,8 @@ void TFMain::BtnInputComponentsBackClick() {
     SetActivePage(*tsInputPath);
 }
 
-void TFMain::BtnInsatallClick() {
-    // The installation sequence is added by its own change.
-}
-
 void TFMain::BtnExitClick() {
     Close();
-}
-
-void TFMain::BtnChangeFontClick() {
-    // The switch to large fonts and the restart are added by their own change.
 }
 
 void TFMain::FormCloseQuery(bool& CanClose) {
@@ -543,6 +564,14 @@ LRESULT TFMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         } else {
             FocusDefault();
         }
+        return 0;
+    case WM_SIZE:
+        BGResize(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT:
+        PaintBackdrop();
         return 0;
     case WM_CLOSE: {
         bool canClose = true;

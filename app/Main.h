@@ -1,5 +1,6 @@
 #pragma once
 // The main window of the wizard: its six pages, their controls and the navigation between them.
+#include "Backdrop.h"
 #include "Window.h"
 
 #include <memory>
@@ -19,6 +20,11 @@ public:
     // Where the page control sits on the backdrop, and where the side panel goes.
     static constexpr RECT PagesBounds{320, 110, 320 + 619, 110 + 441};
     static constexpr RECT SidePanelBounds{16, 110, 16 + 282, 110 + 441};
+
+    // The seven backdrop images and the composition drawn from them.
+    TBackdrop Backdrop;
+    // The side panel with the suite's description.
+    HWND RichEdit1 = nullptr;
 
     bool FCanClose = true;
     std::wstring AppNameStr;
@@ -68,6 +74,11 @@ public:
     void BtnInsatallClick();
     void BtnExitClick();
     void BtnChangeFontClick();
+
+    // The font step of the installation: every font of the distribution's fonts folder that
+    // Windows lacks, each reported as a progress line.
+    void InstallFonts();
+    void InstallFont(const std::wstring& FileName);
     void FormCloseQuery(bool& CanClose);
 
 protected:
@@ -108,6 +119,10 @@ private:
     HWND BtnExitOnChangefont = nullptr;
 
     void FormCreate();
+    // Composes the backdrop for the new size of the client area and places the side panel and
+    // the pages on it.
+    void BGResize(int width, int height);
+    void PaintBackdrop();
     void CreatePages();
     void CreateStartPage();
     void CreateInputPathPage();

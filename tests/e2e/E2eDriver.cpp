@@ -70,11 +70,13 @@ std::wstring BuiltInstallerPath() {
 // ---- The installer's process ----------------------------------------------------------------
 
 InstallerProcess::InstallerProcess(const std::wstring& distributionFolder,
-                                   const std::wstring& workingFolder) {
+                                   const std::wstring& workingFolder,
+                                   const std::wstring& installer) {
     std::wstring folder = distributionFolder;
     if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
     std::wstring exe = folder + L"Install.exe";
-    if (!CopyFileW(BuiltInstallerPath().c_str(), exe.c_str(), FALSE)) return;
+    const std::wstring built = installer.empty() ? BuiltInstallerPath() : installer;
+    if (!CopyFileW(built.c_str(), exe.c_str(), FALSE)) return;
     std::wstring commandLine = L"\"" + exe + L"\"";
     std::wstring current = workingFolder.empty() ? folder : workingFolder;
     STARTUPINFOW si{};

@@ -1,5 +1,5 @@
 // Stand-in for the USB driver installer: records that it ran, with its current folder and its
-// command line, in driver-install.log beside itself, and ends by itself.
+// command line and the show command it was given, in driver-install.log beside itself, and ends by itself.
 #include <windows.h>
 
 #include <string>
@@ -10,7 +10,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     GetCurrentDirectoryW(MAX_PATH * 2, cwd);
     std::wstring log = exe;
     log = log.substr(0, log.find_last_of(L'\\') + 1) + L"driver-install.log";
-    std::wstring text = std::wstring(L"ran\r\ncwd=") + cwd + L"\r\ncmd=" + GetCommandLineW() + L"\r\n";
+    STARTUPINFOW si{};
+    GetStartupInfoW(&si);
+    std::wstring show = (si.dwFlags & STARTF_USESHOWWINDOW) ? std::to_wstring(si.wShowWindow) : L"default";
+    std::wstring text = std::wstring(L"ran\r\ncwd=") + cwd + L"\r\ncmd=" + GetCommandLineW() +
+                        L"\r\nshow=" + show + L"\r\n";
     HANDLE h = CreateFileW(log.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return 2;
     int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);

@@ -1,0 +1,551 @@
+// The installation run through the real Install.exe: a generated distribution, the wizard
+// walked as a person would, then the target folder, the registry, the desktop link and the
+// journal checked.
+#include "E2eDriver.h"
+#include "support/Distribution.h"
+#include "support/TestFonts.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+
+using namespace e2e;
+
+namespace {
+
+const wchar_t kDriverQuestion[] = L"Подключите интерфейсный блок и нажмите \"Yes\"?";
+const wchar_t kExitQuestion[] = L"Установка завершена. Выйти из программы установки?";
+const wchar_t kFontsKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+const wchar_t* const kFontFiles[] = {L"ARIAL.TTF", L"ARIALN.TTF", L"COUR.TTF", L"MICROSS.TTF",
+                                     L"TAHOMA.TTF", L"TIMES.TTF", L"verdana.TTF"};
+const std::vector<std::wstring> kRuntime = {
+    L"aliases.conf", L"firebird.conf", L"fbclient.Dll", L"ib_util.Dll", L"icudt30.Dll",
+    L"icuin30.Dll",  L"icuuc30.Dll",   L"msvcp80.Dll",  L"msvcr80.Dll", L"firebird.msg",
+    L"gbak.exe",     L"gds32.dll"};
+const std::vector<std::wstring> kIntl = {L"fbintl.conf", L"fbintl.dll"};
+const std::vector<std::wstring> kUdf = {L"fbudf.dll", L"ib_udf.dll", L"fbudf.sql", L"ib_udf.sql",
+                                        L"ib_udf2.sql"};
+const std::vector<std::wstring> kSuiteUdf = {L"Ferrat.Dll", L"Lumex.Dll", L"Quindal.Dll",
+                                             L"Varnek.Dll"};
+
+std::wstring Copied(const std::wstring& name) { return L"Копирование файла " + name + L"...."; }
+
+std::wstring WindowsFontsFolder() {
+    wchar_t buf[MAX_PATH];
+    GetWindowsDirectoryW(buf, MAX_PATH);
+    return std::wstring(buf) + L"\\fonts\\";
+}
+
+std::wstring DesktopFolder() {
+    wchar_t buf[MAX_PATH] = L"";
+    DWORD size = sizeof buf;
+    RegGetValueW(HKEY_CURRENT_USER,
+                 L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                 L"Desktop", RRF_RT_REG_SZ, nullptr, buf, &size);
+    return buf;
+}
+
+// The seven suite fonts removed from Windows, so that a run installs them again.
+void RemoveSuiteFonts() {
+    HKEY key;
+    bool open = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFontsKey, 0, KEY_ALL_ACCESS, &key) ==
+                ERROR_SUCCESS;
+    for (int i = 0; i < TestFontCount; ++i) {
+        DeleteFileW((WindowsFontsFolder() + kFontFiles[i]).c_str());
+        if (open) RegDeleteValueW(key, (TestFontFullName(i) + L" (TrueType)").c_str());
+    }
+    if (open) RegCloseKey(key);
+}
+
+std::optional<std::wstring> FontValue(int index) {
+    wchar_t data[MAX_PATH] = L"";
+    DWORD size = sizeof data;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kFontsKey, (TestFontFullName(index) + L" (TrueType)").c_str(),
+                     RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::wstring(data);
+}
+
+// The screen resolution a new process sees (GetDeviceCaps follows this value), restored after.
+class LogPixels {
+public:
+    explicit LogPixels(DWORD value) {
+        DWORD size = sizeof old_;
+        had_ = RegGetValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels", RRF_RT_REG_DWORD, nullptr,
+                            &old_, &size) == ERROR_SUCCESS;
+        Set(value);
+    }
+    ~LogPixels() {
+        if (had_) Set(old_);
+        else RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels");
+    }
+
+private:
+    static constexpr const wchar_t* kDesktop = L"Control Panel\\Desktop";
+    DWORD old_ = 0;
+    bool had_ = false;
+    static void Set(DWORD v) {
+        RegSetKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels", REG_DWORD, &v, sizeof v);
+    }
+};
+
+struct Link {
+    std::wstring path, workingFolder, description, arguments;
+};
+
+std::optional<Link> ReadLink(const std::wstring& file) {
+    if (!PathExists(file)) return std::nullopt;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    Link link;
+    IShellLinkW* shell = nullptr;
+    IPersistFile* persist = nullptr;
+    bool ok = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_IShellLinkW, reinterpret_cast<void**>(&shell))) &&
+              SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
+              SUCCEEDED(persist->Load(file.c_str(), STGM_READ));
+    if (ok) {
+        wchar_t buf[1024];
+        // The item list keeps the path in Unicode; the plain path of a link may be stored in
+        // the ANSI code page only.
+        PIDLIST_ABSOLUTE items = nullptr;
+        if (SUCCEEDED(shell->GetIDList(&items)) && items && SHGetPathFromIDListW(items, buf)) {
+            link.path = buf;
+        } else {
+            shell->GetPath(buf, 1024, nullptr, SLGP_RAWPATH);
+            link.path = buf;
+        }
+        CoTaskMemFree(items);
+        shell->GetWorkingDirectory(buf, 1024);
+        link.workingFolder = buf;
+        shell->GetDescription(buf, 1024);
+        link.description = buf;
+        shell->GetArguments(buf, 1024);
+        link.arguments = buf;
+    }
+    if (persist) persist->Release();
+    if (shell) shell->Release();
+    CoUninitialize();
+    if (!ok) return std::nullopt;
+    return link;
+}
+
+std::string IniValue(const std::wstring& file, const wchar_t* section, const wchar_t* key) {
+    wchar_t buf[256];
+    GetPrivateProfileStringW(section, key, L"<missing>", buf, 256, file.c_str());
+    return U8(buf);
+}
+
+// What a run is asked to do and how the questions on the way are answered.
+struct Walk {
+    std::wstring target;
+    bool driverTicked = true;
+    bool driverYes = true;
+    bool exitYes = true;        // the closing question at the end
+    DistributionOptions distribution;
+    std::wstring installer;     // another build of the installer
+};
+
+class InstallRun : public ::testing::Test {
+protected:
+    std::unique_ptr<TempDir> distDir = std::make_unique<TempDir>();
+    std::unique_ptr<InstallerProcess> app;
+    HWND main = nullptr;
+    HWND logList = nullptr;
+
+    void SetUp() override { RemoveSuiteFonts(); }
+    void TearDown() override {
+        if (app && app->Running()) app->WaitForExit(2000);
+        app.reset();
+        RemoveSuiteFonts();
+    }
+
+    // Starts the installer and walks the wizard up to the press of "Начать установку".
+    void StartInstallation(const Walk& w) {
+        ASSERT_NO_THROW(MakeDistribution(distDir->Path(), w.distribution));
+        app = std::make_unique<InstallerProcess>(distDir->Path(), L"", w.installer);
+        ASSERT_TRUE(app->Started());
+        main = app->WaitForMainWindow();
+        ASSERT_NE(main, nullptr);
+        ASSERT_TRUE(Click(WaitForControl(main, L"Далее", L"Button")));
+        ASSERT_NE(WaitForControl(main, L"Выбрать", L"Button"), nullptr);
+        HWND path = FindControlIf(main, [](HWND h) {
+            return lstrcmpiW(ClassNameOf(h).c_str(), L"Edit") == 0 &&
+                   !(GetWindowLongW(h, GWL_STYLE) & ES_READONLY);
+        });
+        ASSERT_NE(path, nullptr);
+        ASSERT_TRUE(SetText(path, w.target));
+        ASSERT_TRUE(Click(FindControl(main, L"Далее", L"Button")));
+        HWND warning = app->WaitForTimedMessage();
+        ASSERT_NE(warning, nullptr) << "the options warning did not appear";
+        ASSERT_TRUE(AnswerTimedMessage(warning));
+        HWND start = WaitForControl(main, L"Начать установку", L"Button");
+        ASSERT_NE(start, nullptr);
+        HWND driver = FindControl(main, L"Устанавливать драйвер", L"Button");
+        ASSERT_NE(driver, nullptr);
+        ASSERT_TRUE(IsChecked(driver));
+        if (!w.driverTicked) {
+            ASSERT_TRUE(Click(driver));
+            ASSERT_TRUE(WaitFor([&] { return !IsChecked(driver); }));
+        }
+        ASSERT_TRUE(Click(start));
+        logList = FindControlIf(main, [](HWND h) {
+            return lstrcmpiW(ClassNameOf(h).c_str(), L"ListBox") == 0;
+        }, true);
+        ASSERT_NE(logList, nullptr);
+    }
+
+    // Answers the message boxes of the run until one with the text `last` (or any other
+    // unexpected one) is asked, and returns it unanswered; the driver question, if it comes
+    // first, is answered as `w` says.
+    HWND WaitForBox(const Walk& w, const std::wstring& last, MessageBoxInfo& info,
+                    DWORD timeoutMs = 120000) {
+        for (;;) {
+            HWND box = app->WaitForMessageBox(timeoutMs);
+            if (!box) return nullptr;
+            info = ReadMessageBox(box);
+            if (info.text != kDriverQuestion || last == kDriverQuestion) return box;
+            EXPECT_TRUE(w.driverTicked) << "driver question without the box ticked";
+            EXPECT_TRUE(info.hasYes && info.hasNo);
+            EXPECT_TRUE(AnswerMessageBox(box, w.driverYes ? IDYES : IDNO));
+        }
+    }
+
+    // A whole run up to the closing question; the progress lines are read while it is asked,
+    // then it is answered as `w` says.
+    std::vector<std::wstring> RunToTheEnd(const Walk& w) {
+        StartInstallation(w);
+        if (HasFatalFailure()) return {};
+        MessageBoxInfo info;
+        HWND box = WaitForBox(w, kExitQuestion, info);
+        EXPECT_EQ(U8(info.text), U8(kExitQuestion));
+        EXPECT_TRUE(info.hasYes && info.hasNo);
+        std::vector<std::wstring> lines = Lines();
+        if (!box) return lines;
+        EXPECT_TRUE(AnswerMessageBox(box, w.exitYes ? IDYES : IDNO));
+        if (w.exitYes) {
+            DWORD code = 1;
+            EXPECT_TRUE(app->WaitForExit(20000, &code)) << "Yes did not end the installer";
+            EXPECT_EQ(code, 0u);
+        }
+        return lines;
+    }
+
+    std::vector<std::wstring> Lines() const { return ListBoxLines(logList); }
+
+    std::wstring Target(const std::wstring& rel = L"") const {
+        return distDir->Path() + L"Holter\\" + rel;
+    }
+    // A new distribution folder for another run in the same test.
+    void NewDistribution() {
+        app.reset();
+        distDir = std::make_unique<TempDir>();
+    }
+};
+
+// The lines of a complete run into a folder the path page created, fonts new to Windows.
+std::vector<std::wstring> ExpectedLines(bool driver) {
+    std::vector<std::wstring> lines = {L"Создание настроечных файлов....Завершено",
+                                       L"Каталог <DTAfb> создан...",
+                                       Copied(L"T27.FDB") + L"Завершено"};
+    for (auto* set : {&kRuntime, &kIntl, &kUdf, &kSuiteUdf})
+        for (const auto& f : *set) lines.push_back(Copied(f) + L"Завершено");
+    for (int i = 0; i < TestFontCount; ++i)
+        lines.push_back(L"Шрифт <" + TestFontFullName(i) + L"> у\u0063тановлен");
+    if (driver) {
+        lines.push_back(L"Началась установка драйверов устройства...");
+        lines.push_back(L"Установка драйверов устройства завершена");
+    }
+    return lines;
+}
+
+// Distribution path -> installed path of every file the run copies byte for byte.
+std::map<std::wstring, std::wstring> CopiedFiles() {
+    std::map<std::wstring, std::wstring> m = {{L"DTAfb\\T27.FDB", L"DTAfb\\T27.FDB"}};
+    for (const auto& f : kRuntime) m[L"Firebird\\" + f] = f;
+    for (const auto& f : kIntl) m[L"Firebird\\intl\\" + f] = L"intl\\" + f;
+    for (const auto& f : kUdf) m[L"Firebird\\udf\\" + f] = L"udf\\" + f;
+    for (const auto& f : kSuiteUdf) m[L"UDF\\" + f] = L"udf\\" + f;
+    for (const auto& p : ReleasePackages) {
+        m[L"backup\\" + p + L"\\Install.cmd"] = L"backup\\" + p + L"\\Install.cmd";
+        m[L"backup\\" + p + L"\\Orvanta.exe"] = L"backup\\" + p + L"\\Orvanta.exe";
+    }
+    m[L"Updater\\Updater.exe"] = L"Updater.exe";
+    m[L"Updater\\Updater.exe.cfg"] = L"Updater.exe.cfg";
+    m[L"FTDIDriverInstall\\FTDIDriverInstall.exe"] = L"FTDIDriverInstall\\FTDIDriverInstall.exe";
+    m[L"FTDIDriverInstall\\ftdibus.inf"] = L"FTDIDriverInstall\\ftdibus.inf";
+    return m;
+}
+
+FILETIME WriteTime(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
+}
+
+TEST_F(InstallRun, CompleteRunAtLargeFonts) {
+    LogPixels dpi(120);
+    DeleteFileW((DesktopFolder() + L"\\Velmora.lnk").c_str());
+    Walk w;
+    w.target = Target();
+    auto lines = RunToTheEnd(w);
+    ASSERT_FALSE(HasFatalFailure());
+
+    auto expected = ExpectedLines(true);
+    ASSERT_EQ(lines.size(), expected.size());
+    for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(U8(lines[i]), U8(expected[i])) << i;
+
+    for (const auto& [from, to] : CopiedFiles())
+        EXPECT_EQ(ReadBytes(distDir->Path() + from), ReadBytes(Target(to))) << U8(to);
+    EXPECT_FALSE(PathExists(Target(L"msvcp71.Dll")));
+    EXPECT_FALSE(PathExists(Target(L"btooth.ini")));
+    // The stream copies carry the source's time, to the even second below.
+    ULARGE_INTEGER src, dst;
+    FILETIME s = WriteTime(distDir->Path() + L"Firebird\\gbak.exe"), d = WriteTime(Target(L"gbak.exe"));
+    src.LowPart = s.dwLowDateTime, src.HighPart = s.dwHighDateTime;
+    dst.LowPart = d.dwLowDateTime, dst.HighPart = d.dwHighDateTime;
+    EXPECT_LE(dst.QuadPart, src.QuadPart);
+    EXPECT_LT(src.QuadPart - dst.QuadPart, 20000000u);
+    EXPECT_EQ(dst.QuadPart % 20000000u, 0u);
+
+    const std::wstring ini = Target(L"Settings\\holter.ini");
+    EXPECT_EQ(IniValue(ini, L"options", L"FilterType"), "0");
+    EXPECT_EQ(IniValue(ini, L"options", L"HardwareType"), "1");
+    std::string lastnum = ReadBytes(Target(L"Settings\\lastnum.dta"));
+    ASSERT_EQ(lastnum.size(), 14u);
+    EXPECT_EQ(lastnum.substr(0, 6), std::string(6, '\0'));
+    double days = 0;
+    memcpy(&days, lastnum.data() + 6, 8);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    double today = 0;
+    SystemTimeToVariantTime(&now, &today);
+    EXPECT_NEAR(days, today, 1.0 / 24) << "the local date and time of the run";
+
+    for (int i = 0; i < TestFontCount; ++i) {
+        EXPECT_EQ(ReadBytes(WindowsFontsFolder() + kFontFiles[i]),
+                  ReadBytes(distDir->Path() + L"fonts\\" + kFontFiles[i]));
+        EXPECT_EQ(FontValue(i), std::optional<std::wstring>(kFontFiles[i])) << i;
+    }
+
+    // The driver installer ran hidden, from the target's copy, in the installer's folder.
+    std::string driverLog = ReadBytes(Target(L"FTDIDriverInstall\\driver-install.log"));
+    EXPECT_NE(driverLog.find("show=0"), std::string::npos) << driverLog;
+    EXPECT_NE(driverLog.find("cwd=" + U8(distDir->Path().substr(0, distDir->Path().size() - 1)) + "\r\n"),
+              std::string::npos) << driverLog;
+    EXPECT_NE(driverLog.find(U8(Target(L"FTDIDriverInstall\\FTDIDriverInstall.exe"))),
+              std::string::npos) << driverLog;
+
+    // Only the newest release package's script ran, in its own folder.
+    for (const auto& p : ReleasePackages) {
+        std::wstring marker = Target(L"backup\\" + p + L"\\release-installed.txt");
+        EXPECT_EQ(PathExists(marker), p == NewestReleasePackage) << U8(p);
+    }
+    EXPECT_NE(ReadBytes(Target(L"backup\\") + NewestReleasePackage + L"\\release-installed.txt")
+                  .find(U8(Target(L"backup\\") + NewestReleasePackage)),
+              std::string::npos);
+    EXPECT_FALSE(PathExists(Target(L"backup\\WithOutAnswer\\release-installed.txt")));
+    std::string info = ReadBytes(Target(L"ReleaseInfo"));
+    EXPECT_NE(info.find("<Level>2.5.1_010124</Level>"), std::string::npos) << info;
+    EXPECT_NE(info.find("<Version>1</Version>"), std::string::npos) << info;
+    EXPECT_FALSE(GetFileAttributesW(Target(L"ReleaseInfo").c_str()) & FILE_ATTRIBUTE_READONLY);
+
+    auto link = ReadLink(DesktopFolder() + L"\\Velmora.lnk");
+    ASSERT_TRUE(link.has_value()) << "no desktop link";
+    EXPECT_EQ(U8(link->path), U8(Target(L"Orvanta.exe")));
+    EXPECT_EQ(U8(link->workingFolder), U8(Target()));
+    EXPECT_EQ(U8(link->description),
+              U8(L"Комплекс суточного мониторирования электрокардиограмм \"Velmora\""));
+    EXPECT_EQ(link->arguments, L"");
+
+    EXPECT_EQ(SplitLines(ReadAnsi(distDir->Path() + L"TestHolter.log")).size(), 1u);
+}
+
+TEST_F(InstallRun, SmallFontsEndOnTheLargeFontPage) {
+    LogPixels dpi(96);
+    Walk w;
+    w.target = Target();
+    w.driverTicked = false;
+    StartInstallation(w);
+    ASSERT_FALSE(HasFatalFailure());
+    HWND change = WaitForControl(main, L"Изменить настройки", L"Button", 120000);
+    ASSERT_NE(change, nullptr) << "the large-font page did not appear";
+    EXPECT_EQ(app->WaitForMessageBox(500), nullptr) << "no closing question at small fonts";
+    EXPECT_EQ(Lines().size(), ExpectedLines(false).size());
+    ASSERT_TRUE(Click(FindControl(main, L"Выход", L"Button")));
+    EXPECT_TRUE(app->WaitForExit());
+}
+
+TEST_F(InstallRun, DriverStepFollowsTheBoxAndTheAnswer) {
+    LogPixels dpi(120);
+    struct Case {
+        const char* name;
+        bool ticked, yes, folderPresent, linesExpected;
+    } cases[] = {{"not ticked", false, true, true, false},
+                 {"answered No", true, false, true, false},
+                 {"no driver folder", true, true, false, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        NewDistribution();
+        Walk w;
+        w.target = Target();
+        w.driverTicked = c.ticked;
+        w.driverYes = c.yes;
+        if (!c.folderPresent) w.distribution.Omit.insert(L"FTDIDriverInstall");
+        RemoveSuiteFonts();
+        auto lines = RunToTheEnd(w);
+        ASSERT_FALSE(HasFatalFailure());
+        bool started = false, ended = false;
+        for (const auto& l : lines) {
+            started |= l == L"Началась установка драйверов устройства...";
+            ended |= l == L"Установка драйверов устройства завершена";
+        }
+        EXPECT_EQ(started, c.linesExpected);
+        EXPECT_EQ(ended, c.linesExpected);
+        if (c.linesExpected && !lines.empty()) {
+            EXPECT_EQ(lines.back(), L"Установка драйверов устройства завершена");
+        }
+        EXPECT_FALSE(PathExists(w.target + L"FTDIDriverInstall\\driver-install.log"));
+        EXPECT_TRUE(PathExists(w.target + L"ReleaseInfo")) << "the run went on to the end";
+    }
+}
+
+TEST_F(InstallRun, ASecondRunKeepsTheDatabaseTheCounterAndOtherSettings) {
+    LogPixels dpi(120);
+    Walk w;
+    w.target = Target();
+    w.driverTicked = false;
+    RunToTheEnd(w);
+    ASSERT_FALSE(HasFatalFailure());
+
+    // The clinic has worked with the installation meanwhile.
+    const std::wstring ini = Target(L"Settings\\holter.ini");
+    WritePrivateProfileStringW(L"options", L"FilterType", L"5", ini.c_str());
+    WritePrivateProfileStringW(L"options", L"LanguageSetting", L"ENG", ini.c_str());
+    WritePrivateProfileStringW(L"printer", L"Margins", L"12", ini.c_str());
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, ini.c_str());
+    const std::string patients = "patient records that must survive";
+    WriteBytes(Target(L"DTAfb\\T27.FDB"), patients);
+    const std::string counter = ReadBytes(Target(L"Settings\\lastnum.dta"));
+
+    app.reset();
+    auto lines = RunToTheEnd(w);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], L"Создание настроечных файлов....Завершено");
+    EXPECT_EQ(lines[1], Copied(L"T27.FDB") + L"Пропущено: база данных уже существует")
+        << "an existing DTAfb gets no line of its own";
+    EXPECT_EQ(ReadBytes(Target(L"DTAfb\\T27.FDB")), patients);
+    EXPECT_EQ(ReadBytes(Target(L"Settings\\lastnum.dta")), counter);
+    EXPECT_EQ(IniValue(ini, L"options", L"FilterType"), "0");
+    EXPECT_EQ(IniValue(ini, L"options", L"HardwareType"), "1");
+    EXPECT_EQ(IniValue(ini, L"options", L"LanguageSetting"), "ENG");
+    EXPECT_EQ(IniValue(ini, L"printer", L"Margins"), "12");
+}
+
+TEST_F(InstallRun, AMissingRuntimeFileEndsTheRunWithAnErrorBox) {
+    Walk w;
+    w.target = Target();
+    w.distribution.Omit.insert(L"Firebird\\ib_util.Dll");
+    StartInstallation(w);
+    ASSERT_FALSE(HasFatalFailure());
+    HWND box = app->WaitForMessageBox(60000);
+    ASSERT_NE(box, nullptr);
+    MessageBoxInfo info = ReadMessageBox(box);
+    EXPECT_NE(info.text.find(L"ib_util.Dll"), std::wstring::npos) << U8(info.text);
+    EXPECT_TRUE(info.hasOk);
+    EXPECT_TRUE(AnswerMessageBox(box, IDOK));
+    auto lines = Lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.back(), Copied(L"ib_util.Dll")) << "the failed file's line has no outcome";
+    EXPECT_EQ(lines[lines.size() - 2], Copied(L"fbclient.Dll") + L"Завершено");
+    EXPECT_FALSE(PathExists(Target(L"icudt30.Dll")));
+    HWND exit = FindControl(main, L"Выход", L"Button");
+    ASSERT_NE(exit, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(exit));
+    EXPECT_EQ(app->WaitForMessageBox(500), nullptr);
+    PressCloseBox(main);
+    EXPECT_TRUE(app->WaitForExit()) << "the busy state was not left";
+}
+
+TEST_F(InstallRun, ASuiteLibraryThatFillsTheDiskFailsAndTheNextIsStillCopied) {
+    wchar_t small[8] = L"";
+    if (!GetEnvironmentVariableW(L"VELMORA_TEST_SMALL_DISK", small, 8))
+        GTEST_SKIP() << "no small disk (VELMORA_TEST_SMALL_DISK) in this run";
+    LogPixels dpi(120);
+    RemoveTree(std::wstring(small) + L"Velmora");
+    Walk w;
+    w.target = std::wstring(small) + L"Velmora\\";
+    w.driverTicked = false;
+    w.distribution.DatabaseBytes = 4096;
+    // A library larger than the whole disk: its copy fails once the disk is full.
+    WriteBytes(distDir->Path() + L"UDF\\Lumex.Dll", std::string(2 << 20, 'L'));
+    w.distribution.Omit.insert(L"UDF\\Lumex.Dll");
+    auto lines = RunToTheEnd(w);
+    RemoveTree(std::wstring(small) + L"Velmora");
+    ASSERT_FALSE(HasFatalFailure());
+    auto at = std::find(lines.begin(), lines.end(), Copied(L"Lumex.Dll") + L"ОШИБКА!!!");
+    ASSERT_NE(at, lines.end());
+    ASSERT_NE(at + 1, lines.end());
+    EXPECT_EQ(*(at + 1), Copied(L"Quindal.Dll") + L"Завершено");
+}
+
+TEST_F(InstallRun, ATargetWithBlanksAndCyrillicLetters) {
+    LogPixels dpi(120);
+    const std::wstring target = L"C:\\Program Files\\Велмора тест\\";
+    RemoveTree(target);
+    Walk w;
+    w.target = target;
+    auto lines = RunToTheEnd(w);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(lines.size(), ExpectedLines(true).size());
+    EXPECT_EQ(ReadBytes(distDir->Path() + L"Firebird\\gds32.dll"), ReadBytes(target + L"gds32.dll"));
+    EXPECT_TRUE(PathExists(target + L"FTDIDriverInstall\\driver-install.log"));
+    EXPECT_TRUE(PathExists(target + L"backup\\" + NewestReleasePackage + L"\\release-installed.txt"));
+    auto link = ReadLink(DesktopFolder() + L"\\Velmora.lnk");
+    ASSERT_TRUE(link.has_value());
+    EXPECT_EQ(U8(link->path), U8(target + L"Orvanta.exe"));
+    RemoveTree(target);
+}
+
+TEST_F(InstallRun, TheAlternativeBrandWritesBtoothIni) {
+    LogPixels dpi(120);
+    Walk w;
+    w.target = Target();
+    w.driverTicked = false;
+    w.installer = WinePathFromUnix(VELMORA_INSTALL_SORVEL_EXE);
+    RunToTheEnd(w);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(IniValue(Target(L"btooth.ini"), L"Common", L"Disk"), "I");
+}
+
+TEST_F(InstallRun, ACloseRequestWhileBusyIsRefused) {
+    LogPixels dpi(120);
+    Walk w;
+    w.target = Target();
+    w.driverTicked = false;
+    w.distribution.DatabaseBytes = 48ull << 20;
+    StartInstallation(w);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(WaitFor([&] {
+        auto l = Lines();
+        // With or without its outcome yet: either way the copying has begun.
+        return std::any_of(l.begin(), l.end(),
+                           [](const std::wstring& t) { return t.rfind(Copied(L"T27.FDB"), 0) == 0; });
+    }, 60000)) << "the database line did not appear";
+    PressCloseBox(main);
+    MessageBoxInfo info;
+    HWND box = WaitForBox(w, kExitQuestion, info);
+    EXPECT_EQ(U8(info.text), U8(kExitQuestion)) << "the run went on to its end";
+    if (box) {
+        EXPECT_TRUE(AnswerMessageBox(box, IDYES));
+    }
+    EXPECT_TRUE(app->WaitForExit());
+    EXPECT_EQ(ReadBytes(Target(L"DTAfb\\T27.FDB")).size(), 48ull << 20);
+}
+
+} // namespace

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Benchmarks (never run by the tests): builds one (i686, Release) into build/bench-i686 when
+# needed and runs it under Wine in a prefix of its own.
+#   tools/bench.sh copy [--chunks]  CopyFileStream, CopyFileW and CopyFolderTree: MB/s and the
+#                                   ratio to CopyFileW (--chunks also compares chunk sizes)
+#   tools/bench.sh backdrop         one composition of the backdrop at 954 x 579 and 3840 x 2160
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+case "${1:-}" in
+copy) target=bench_copy; exe=bench/copy/bench_copy.exe ;;
+backdrop) target=backdrop_bench; exe=bench/backdrop/backdrop_bench.exe ;;
+*) echo "usage: tools/bench.sh copy [--chunks] | backdrop" >&2; exit 2 ;;
+esac
+shift
+bdir="$root/build/bench-i686"
+"$root/tools/setup.sh"
+if [ ! -f "$bdir/CMakeCache.txt" ]; then
+    cmake --preset i686 -B "$bdir" -DBUILD_TESTING=OFF >/dev/null
+fi
+cmake --build "$bdir" -j2 --target "$target" >/dev/null
+export WINEPREFIX="$root/build/wine-bench/prefix"
+exec xvfb-run -a bash -c '
+    . "$0/tools/wine-env.sh"
+    make_prefix "$WINEPREFIX"
+    status=0
+    wine "$1" "${@:2}" || status=$?
+    wineserver -k 2>/dev/null || true
+    exit $status' "$root" "$bdir/$exe" "$@"

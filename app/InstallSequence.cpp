@@ -268,5 +268,5 @@ void TFMain::InstallFont(const std::wstring& FileName) {
 }
 
 void TFMain::BtnChangeFontClick() {
-    if (ChangeToLargeFontsAndOfferRestart(Handle)) Close();
+    if (ChangeToLargeFontsAndOfferRestart(Handle, Application.Title)) Close();
 }

@@ -10,16 +10,6 @@
 
 namespace {
 
-// The installer runs from folders full of other DLLs (the distribution, a downloads folder):
-// only the system folder may supply the DLLs it loads.
-void RestrictDllSearchPath() {
-    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryW(L"");
-}
-
 // The common library's units: initialised in this order, finalised in reverse.
 struct CommonUnits {
     CommonUnits() {

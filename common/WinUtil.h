@@ -124,6 +124,10 @@ private:
     CriticalSection& cs_;
 };
 
+// Lets only the system folder supply the DLLs the process loads by name from now on, so that a
+// DLL planted beside the program or in the current folder is never loaded.
+void RestrictDllSearchPath();
+
 // Conversions between UTF-16 and the ANSI code page or UTF-8.
 std::string ToAnsi(const std::wstring& s);
 std::wstring FromAnsi(const std::string& s);

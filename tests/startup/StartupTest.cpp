@@ -156,3 +156,19 @@ TEST(Startup, TheJournalEntryGoesToTheEventLog) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Startup, ADllPlantedBesideTheProgramIsNotLoaded) {
+    TempDir dir;
+    ASSERT_TRUE(CopyFileW(WinePathFromUnix(DLL_PROBE_UNIX).c_str(), (dir / L"DllProbe.exe").c_str(),
+                          FALSE));
+    ASSERT_TRUE(CopyFileW(WinePathFromUnix(PLANTED_DLL_UNIX).c_str(), (dir / L"planted.dll").c_str(),
+                          FALSE));
+    TempDir elsewhere;
+    const std::wstring probe = L"\"" + dir / L"DllProbe.exe" + L"\" ";
+    EXPECT_EQ(RunAndWait(probe + L"open", elsewhere.Path()), 1) << "the probe finds the DLL at all";
+    EXPECT_EQ(RunAndWait(probe + L"restricted", elsewhere.Path()), 0);
+}
+
+} // namespace

@@ -14,10 +14,41 @@ void TApplication::Finalize() {
     comInitialized_ = false;
 }
 
+namespace {
+
+// Read-only texts (the page texts, the side panel) want every key for themselves: left alone,
+// Esc in them would close their parent window and Tab would stay in them.
+bool IsReadOnlyText(HWND wnd) {
+    wchar_t cls[32] = L"";
+    GetClassNameW(wnd, cls, 32);
+    if (lstrcmpiW(cls, L"Edit") == 0) return (GetWindowLongW(wnd, GWL_STYLE) & ES_READONLY) != 0;
+    return _wcsnicmp(cls, L"RichEdit", 8) == 0;
+}
+
+} // namespace
+
+// Keys the main window's own controls would mishandle: Esc anywhere in the window is the
+// current page's "Отмена" (which asks first); Tab out of a read-only text moves on.
+bool TApplication::HandleDialogKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || !IsReadOnlyText(msg.hwnd)) return false;
+    if (msg.wParam == VK_ESCAPE) {
+        PostMessageW(MainForm, WM_COMMAND, IDCANCEL, 0);
+        return true;
+    }
+    if (msg.wParam == VK_TAB) {
+        bool back = GetKeyState(VK_SHIFT) < 0;
+        if (HWND next = GetNextDlgTabItem(MainForm, msg.hwnd, back)) SetFocus(next);
+        return true;
+    }
+    return false;
+}
+
 bool TApplication::DispatchOne(MSG& msg) {
     if (msg.message == WM_QUIT) return false;
     HWND dialogTarget = GetAncestor(msg.hwnd, GA_ROOT);
-    if (dialogTarget && dialogTarget == MainForm && IsDialogMessageW(MainForm, &msg)) return true;
+    if (dialogTarget && dialogTarget == MainForm &&
+        (HandleDialogKey(msg) || IsDialogMessageW(MainForm, &msg)))
+        return true;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
     return true;

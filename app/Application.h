@@ -32,6 +32,7 @@ private:
     bool comInitialized_ = false;
     bool busy_ = false;
     bool DispatchOne(MSG& msg);
+    bool HandleDialogKey(const MSG& msg);
 };
 
 extern TApplication Application;

@@ -31,13 +31,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     CommonUnits units;
 
     SetCurrentDirectoryW(ExtractFilePath(ModuleFileName()).c_str());
-    // Lives until the process ends; windows place themselves by it from the first one on.
-    TmyScreen screen;
-    MyScreen = &screen;
-    SelectMonitor(0);
-    Application.Initialize();
+    // Also the caption of the error box, should the windows not come up.
     Application.Title = L"Установка комплекса \"Velmora\"";
-    {
+    int exitCode = 0;
+    try {
+        // Lives until the process ends; windows place themselves by it from the first one on.
+        TmyScreen screen;
+        MyScreen = &screen;
+        SelectMonitor(0);
+        Application.Initialize();
         TFMain mainForm;
         FMain = &mainForm;
         Application.MainForm = mainForm.Handle;
@@ -46,10 +48,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         ShowWindow(mainForm.Handle, SW_SHOWNORMAL);
         UpdateWindow(mainForm.Handle);
         Application.Run();
-        FWaitRun = nullptr;
+    } catch (...) {
+        // The windows could not be created: say why rather than vanish.
         Application.MainForm = nullptr;
-        FMain = nullptr;
+        Application.HandleException();
+        exitCode = 1;
     }
+    FWaitRun = nullptr;
+    Application.MainForm = nullptr;
+    FMain = nullptr;
+    MyScreen = nullptr;
     Application.Finalize();
-    return 0;
+    return exitCode;
 }

@@ -213,7 +213,9 @@ void TInstallRun::Finish() {
 }
 
 void TInstallRun::Execute() {
-    target = Trim(f.PathText());
+    // A relative folder typed on the path page means one inside the distribution folder, the
+    // current folder until the updater hand-over moves it; from there on it must be absolute.
+    target = IncludeTrailingPathDelimiter(FullPathName(Trim(f.PathText())));
     f.ClearLog();
     f.ShowLog();
     f.SetActivePage(*f.tsProgressInstall);

@@ -100,10 +100,8 @@ TFMain::TFMain() {
     RECT r{0, 0, ClientWidth, ClientHeight};
     AdjustWindowRectEx(&r, MainStyle, FALSE, WS_EX_CONTROLPARENT);
     int w = r.right - r.left, h = r.bottom - r.top;
-    RECT work;
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    int x = work.left + (work.right - work.left - w) / 2;
-    int y = work.top + (work.bottom - work.top - h) / 2;
+    int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
+    int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
     // No class background: the backdrop covers the whole client area.
     CreateHandle(L"TFMain", MainCaption, MainStyle, WS_EX_CONTROLPARENT, x, y, w, h, nullptr,
                  nullptr);
@@ -312,7 +310,7 @@ HWND TFMain::AddMemo(TPanel& page, int top, int height, const std::vector<std::w
                      HFONT font, COLORREF color) {
     HWND memo =
         AddControl(page.Handle, L"EDIT", JoinLines(lines), WS_VISIBLE | ES_MULTILINE | ES_READONLY,
-                   Margin, top + Margin, PageWidth - 2 * Margin, height - 2 * Margin, idMemo, font);
+                   Margin, top, PageWidth - 2 * Margin, height, idMemo, font);
     memos_.push_back({memo, color});
     return memo;
 }
@@ -531,8 +529,9 @@ LRESULT TFMain::DefaultButtonId() const {
     if (focus && IsChild(Handle, focus) &&
         (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_UNDEFPUSHBUTTON))
         return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+    // A disabled forward button (the progress page's "Выход" during the run) is no default.
     const PageKeys* keys = CurrentKeys();
-    if (!keys || !keys->forward) return 0;
+    if (!keys || !keys->forward || !IsWindowEnabled(keys->forward)) return 0;
     return MAKELRESULT(GetDlgCtrlID(keys->forward), DC_HASDEFID);
 }
 

@@ -110,6 +110,8 @@ LRESULT TPanel::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PRINTCLIENT: // themed controls draw their parent's background through this
         Fill(reinterpret_cast<HDC>(wParam));
         return 0;
+    case WM_CLOSE: // a page is never closed on its own (an edit control asks so on Esc)
+        return 0;
     case WM_COMMAND:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:

@@ -87,6 +87,16 @@ std::wstring GetCurrentDir() {
     return s;
 }
 
+std::wstring FullPathName(const std::wstring& path) {
+    DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return path;
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+    if (n == 0 || n >= full.size()) return path;
+    full.resize(n);
+    return full;
+}
+
 std::wstring Trim(const std::wstring& s) {
     size_t b = 0, e = s.size();
     while (b < e && s[b] <= L' ') ++b;

@@ -143,6 +143,9 @@ std::wstring ExcludeTrailingPathDelimiter(const std::wstring& path);
 bool FileExists(const std::wstring& path);      // an existing file, not a folder
 bool DirectoryExists(const std::wstring& path); // an existing folder
 std::wstring GetCurrentDir();
+// The absolute form of a path, resolved against the current folder; the path itself when it
+// cannot be resolved.
+std::wstring FullPathName(const std::wstring& path);
 
 // Text.
 std::wstring Trim(const std::wstring& s); // drops control characters and blanks at both ends

@@ -58,14 +58,17 @@ UniqueHandle OpenSourceExclusive(const std::wstring& path) {
 
 // Holds the destination exclusively until the new copy replaces it, so that a destination in
 // use by another program, in a missing folder or read-only is refused before any byte moves.
-// A destination that does not exist yet is reserved by a placeholder that vanishes on close.
-UniqueHandle ReserveDestination(const std::wstring& path) {
+// A destination that does not exist yet is reserved by an empty placeholder, which the caller
+// removes again when the copy does not complete (`created` tells it so).
+UniqueHandle ReserveDestination(const std::wstring& path, bool& created) {
+    created = false;
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid() && GetLastError() == ERROR_FILE_NOT_FOUND)
-        file.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
-                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE,
-                               nullptr));
+    if (!file.valid() && GetLastError() == ERROR_FILE_NOT_FOUND) {
+        file.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        created = file.valid();
+    }
     if (!file.valid()) RaiseFileError(L"Не удалось создать файл", path, GetLastError());
     return file;
 }
@@ -140,13 +143,21 @@ bool CopyFileStream(const std::wstring& SourceFile, const std::wstring& Destinat
 bool CopyFileStream(const std::wstring& SourceFile, const std::wstring& DestinationFile,
                     std::size_t ChunkSize) {
     UniqueHandle source = OpenSourceExclusive(SourceFile);
-    UniqueHandle reserved = ReserveDestination(DestinationFile);
+    bool placeholder = false;
+    UniqueHandle reserved = ReserveDestination(DestinationFile, placeholder);
+    // The placeholder is replaced by the complete copy (a plain file, not one deleted on close:
+    // a name pending deletion, held by a virus scanner say, could not take the copy's place).
+    auto dropPlaceholder = [&] {
+        reserved.reset();
+        if (placeholder) DeleteFileW(DestinationFile.c_str());
+    };
 
     const std::wstring tempName = TempNameBeside(DestinationFile);
     UniqueHandle temp(CreateFileW(tempName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!temp.valid()) {
         DWORD error = GetLastError();
+        dropPlaceholder();
         if (IsDiskFull(error)) return false;
         RaiseFileError(L"Не удалось создать файл", DestinationFile, error);
     }
@@ -158,6 +169,7 @@ bool CopyFileStream(const std::wstring& SourceFile, const std::wstring& Destinat
     temp.reset();
     if (!copied) {
         DeleteFileW(tempName.c_str());
+        dropPlaceholder();
         return false;
     }
 
@@ -166,6 +178,7 @@ bool CopyFileStream(const std::wstring& SourceFile, const std::wstring& Destinat
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DWORD error = GetLastError();
         DeleteFileW(tempName.c_str());
+        dropPlaceholder();
         RaiseFileError(L"Не удалось заменить файл", DestinationFile, error);
     }
     return true;

@@ -87,11 +87,14 @@ std::wstring GetFontFaceName(const std::wstring& fontPath) {
     auto getInfo = gdi ? reinterpret_cast<TGetFontResourceInfoW>(
                              reinterpret_cast<void*>(GetProcAddress(gdi, "GetFontResourceInfoW")))
                        : nullptr;
+    if (!getInfo) return L"";
     TemporaryFontResource font(fontPath);
     if (!font.Added()) return L"";
 
     DWORD size = 0;
-    if (!getInfo || !getInfo(fontPath.c_str(), &size, nullptr, FontResourceFullName))
+    // Where the export is there but does not answer (Wine's is a stub), every font would be
+    // registered under the same bare " (TrueType)"; the file's own name table says the same.
+    if (!getInfo(fontPath.c_str(), &size, nullptr, FontResourceFullName))
         return FullNameFromNameTable(fontPath);
     if (size == 0) return L"";
     // One character more than reported, zeroed, so the text is terminated whatever comes back.

@@ -317,4 +317,27 @@ TEST_F(Wizard, EnterPressesForwardButtonAndEscapeAsksToCancel) {
     EXPECT_TRUE(WaitForPage(Page::Path));
 }
 
+// The read-only texts (a page's text, the side panel) would close their window on Esc by
+// themselves; in the wizard Esc there is "Отмена" with its question, like anywhere else.
+TEST_F(Wizard, EscapeInAReadOnlyTextAsksToCancelToo) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    HWND memo = FindControlIf(main, [](HWND w) {
+        return GetText(w).find(L"Добро пожаловать") != std::wstring::npos;
+    });
+    HWND side = FindControlIf(main, [](HWND w) {
+        return ClassNameOf(w).find(L"RICHEDIT") == 0 || ClassNameOf(w).find(L"RichEdit") == 0;
+    });
+    ASSERT_NE(memo, nullptr);
+    ASSERT_NE(side, nullptr) << "no side panel";
+    for (HWND text : {memo, side}) {
+        PressKey(text, VK_ESCAPE);
+        HWND box = nullptr;
+        EXPECT_EQ(U8(ExpectBox(box).text), U8(CancelQuestion)) << U8(ClassNameOf(text));
+        ASSERT_NE(box, nullptr);
+        ASSERT_TRUE(AnswerMessageBox(box, IDNO));
+        EXPECT_TRUE(WaitForPage(Page::Start)) << "the page is still there";
+        EXPECT_TRUE(IsWindow(main));
+    }
+}
+
 } // namespace

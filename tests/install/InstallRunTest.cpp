@@ -512,15 +512,24 @@ TEST_F(InstallRun, ATargetWithBlanksAndCyrillicLetters) {
     RemoveTree(target);
 }
 
-TEST_F(InstallRun, TheAlternativeBrandWritesBtoothIni) {
+// Also a target typed relative to the installer's folder, which the whole run, the updater
+// hand-over and the link included, must take as that folder.
+TEST_F(InstallRun, TheAlternativeBrandIntoARelativeFolder) {
     LogPixels dpi(120);
+    DeleteFileW((DesktopFolder() + L"\\Sorvel.lnk").c_str());
     Walk w;
-    w.target = Target();
+    w.target = L"Holter";
     w.driverTicked = false;
     w.installer = WinePathFromUnix(VELMORA_INSTALL_SORVEL_EXE);
     RunToTheEnd(w);
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(IniValue(Target(L"btooth.ini"), L"Common", L"Disk"), "I");
+    EXPECT_NE(ReadBytes(Target(L"ReleaseInfo")).find("<Level>2.5.1_010124</Level>"),
+              std::string::npos);
+    auto link = ReadLink(DesktopFolder() + L"\\Sorvel.lnk");
+    ASSERT_TRUE(link.has_value()) << "no desktop link named after the brand";
+    EXPECT_EQ(U8(link->path), U8(Target(L"Orvanta.exe")));
+    DeleteFileW((DesktopFolder() + L"\\Sorvel.lnk").c_str());
 }
 
 TEST_F(InstallRun, ACloseRequestWhileBusyIsRefused) {

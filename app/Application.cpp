@@ -7,11 +7,55 @@ TApplication Application;
 
 void TApplication::Initialize() {
     comInitialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    HINSTANCE inst = GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = inst;
+    wc.hIcon = LoadIconW(inst, MAKEINTRESOURCEW(1));
+    wc.lpszClassName = L"TApplication";
+    RegisterClassExW(&wc);
+    // Visible but without size, in the middle of the screen: the taskbar button is all of it.
+    Handle = CreateWindowExW(0, wc.lpszClassName, Title.c_str(),
+                             WS_POPUP | WS_VISIBLE | WS_SYSMENU | WS_MINIMIZEBOX,
+                             GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2,
+                             0, 0, nullptr, nullptr, inst, nullptr);
 }
 
 void TApplication::Finalize() {
+    if (Handle) DestroyWindow(Handle);
+    Handle = nullptr;
     if (comInitialized_) CoUninitialize();
     comInitialized_ = false;
+}
+
+void TApplication::Minimize() {
+    if (Handle) ShowWindow(Handle, SW_MINIMIZE);
+}
+
+// The taskbar entry acts for the main window: activating it activates the main window (or the
+// box that is up over it), and its "Close window" is a close request of the main window.
+LRESULT CALLBACK TApplication::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    HWND main = Application.MainForm;
+    switch (msg) {
+    case WM_SETFOCUS:
+    case WM_SYSCOMMAND:
+        if (msg == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_CLOSE) {
+            if (main) PostMessageW(main, WM_CLOSE, 0, 0);
+            return 0;
+        }
+        if (msg == WM_SYSCOMMAND) {
+            LRESULT r = DefWindowProcW(hwnd, msg, wParam, lParam);
+            if ((wParam & 0xFFF0) == SC_RESTORE && main) SetActiveWindow(GetLastActivePopup(main));
+            return r;
+        }
+        if (main && IsWindowVisible(main)) SetActiveWindow(GetLastActivePopup(main));
+        return 0;
+    case WM_CLOSE:
+        if (main) PostMessageW(main, WM_CLOSE, 0, 0);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
 namespace {

@@ -7,12 +7,18 @@
 
 class TApplication {
 public:
-    // Initialises COM for this thread as a single-threaded apartment.
+    // Initialises COM for this thread as a single-threaded apartment and creates the
+    // application window, which carries the program's taskbar entry under Title.
     void Initialize();
     void Finalize();
 
     // Text of the program's taskbar entry and the caption of its error boxes.
     std::wstring Title;
+    // The application window: never seen itself (it has no size), it owns the main window,
+    // so that the taskbar shows Title while the main window keeps a caption of its own.
+    HWND Handle = nullptr;
+    // Minimises the whole program to its taskbar entry.
+    void Minimize();
     // The window whose closing ends the message loop; dialog keys go to it.
     HWND MainForm = nullptr;
 
@@ -33,6 +39,7 @@ private:
     bool busy_ = false;
     bool DispatchOne(MSG& msg);
     bool HandleDialogKey(const MSG& msg);
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 };
 
 extern TApplication Application;

@@ -103,8 +103,9 @@ TFMain::TFMain() {
     int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
     int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
     // No class background: the backdrop covers the whole client area.
-    CreateHandle(L"TFMain", MainCaption, MainStyle, WS_EX_CONTROLPARENT, x, y, w, h, nullptr,
-                 nullptr);
+    // Owned by the application window, which carries the taskbar entry.
+    CreateHandle(L"TFMain", MainCaption, MainStyle, WS_EX_CONTROLPARENT, x, y, w, h,
+                 Application.Handle, nullptr);
     CreatePages();
     FormCreate();
 }
@@ -564,6 +565,14 @@ LRESULT TFMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             FocusDefault();
         }
         return 0;
+    case WM_SYSCOMMAND:
+        // An owned window would shrink to an icon of its own; the program goes to its
+        // taskbar entry instead, which hides the window with it.
+        if ((wParam & 0xFFF0) == SC_MINIMIZE && Application.Handle) {
+            Application.Minimize();
+            return 0;
+        }
+        return Default(msg, wParam, lParam);
     case WM_SIZE:
         BGResize(LOWORD(lParam), HIWORD(lParam));
         return 0;

@@ -92,6 +92,16 @@ TEST(Startup, FindsItsFilesBesideTheExecutableAndWritesOneJournalEntry) {
     EXPECT_TRUE(EndsWith(lines[0], L": VL_Common_VAR_INIT")) << U8(lines[0]);
     EXPECT_EQ(lines[1], L"01/01/2020 10:00:00: an earlier run");
     EXPECT_FALSE(PathExists(elsewhere / L"TestHolter.log"));
+    // The taskbar shows the application title: the entry belongs to the unowned window that
+    // owns the main window, whose own caption stays short.
+    HWND owner = GetWindow(main, GW_OWNER);
+    ASSERT_NE(owner, nullptr);
+    wchar_t title[128] = {};
+    GetWindowTextW(owner, title, 128);
+    EXPECT_EQ(U8(title), U8(L"Установка комплекса \"Velmora\""));
+    EXPECT_TRUE(IsWindowVisible(owner));
+    EXPECT_EQ(GetWindow(owner, GW_OWNER), nullptr);
+    EXPECT_FALSE(GetWindowLongW(owner, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
     EXPECT_EQ(CloseAndWait(s, main), 0u);
     EXPECT_EQ(SplitLines(ReadAnsi(dist / L"TestHolter.log")).size(), 2u)
         << "nothing else is written to the journal during a run";

@@ -363,6 +363,8 @@ int TFMain::WindowsIndex() const {
 int TFMain::AddLogLine(const std::wstring& text) {
     LRESULT index = SendMessageW(LogList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     if (index < 0) throw EInstallError(L"Недостаточно памяти");
+    // The newest step stays in sight: a run has more lines than the page shows.
+    SendMessageW(LogList, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
     return static_cast<int>(index);
 }
 

@@ -53,6 +53,20 @@ TEST(WizardWindow, ProgressListAddsReplacesAndClearsLines) {
     EXPECT_EQ(form.AddLogLine(L"again"), 0);
 }
 
+TEST(WizardWindow, ProgressListKeepsTheNewestLineInSight) {
+    TFMain form;
+    form.ShowLog();
+    for (int i = 0; i < 60; ++i) form.AddLogLine(L"line " + std::to_wstring(i));
+    RECT r;
+    GetClientRect(form.LogList, &r);
+    LRESULT itemHeight = SendMessageW(form.LogList, LB_GETITEMHEIGHT, 0, 0);
+    ASSERT_GT(itemHeight, 0);
+    LRESULT top = SendMessageW(form.LogList, LB_GETTOPINDEX, 0, 0);
+    LRESULT visible = (r.bottom - r.top) / itemHeight;
+    EXPECT_GT(top, 0);
+    EXPECT_GE(top + visible, 60) << "the last line is below the visible part";
+}
+
 TEST(WizardWindow, PageSwitchRunsShowHandlerOnlyOnChange) {
     TFMain form;
     int shown = 0;

@@ -11,7 +11,7 @@ packages=(
     wine wine64 wine32:i386
     xvfb xauth
     googletest
-    fonts-dejavu-core
+    fonts-dejavu-core fonts-liberation
     imagemagick
 )
 

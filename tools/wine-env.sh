@@ -14,6 +14,14 @@ make_prefix() {
     WINEPREFIX="$prefix" wineserver -w
     # No window manager under Xvfb: unmanaged windows hide without the 2 s wait.
     WINEPREFIX="$prefix" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    # Windows' standard faces, which the wizard's pages use, by their metric twins from Debian's
+    # fonts-liberation, so that texts wrap here as they do on Windows.
+    local face
+    for face in "Times New Roman=Liberation Serif" "Arial=Liberation Sans" \
+                "Courier New=Liberation Mono"; do
+        WINEPREFIX="$prefix" wine reg add 'HKCU\Software\Wine\Fonts\Replacements' \
+            /v "${face%%=*}" /d "${face#*=}" /f >/dev/null 2>&1
+    done
     # The user's shell folders must be the prefix's own, not links into the host's home.
     local user_dir
     for user_dir in "$prefix"/drive_c/users/*/; do

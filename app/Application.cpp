@@ -100,7 +100,8 @@ bool TApplication::DispatchOne(MSG& msg) {
 
 void TApplication::Run() {
     MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchOne(msg);
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+        DispatchOne(msg);
 }
 
 void TApplication::ProcessMessages() {

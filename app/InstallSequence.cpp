@@ -25,9 +25,9 @@ const wchar_t kDatabaseKept[] = L"Пропущено: база данных уж
 
 // Database-server runtime files copied into the target itself, for each CBWindows choice.
 const std::vector<std::wstring> kRuntimeModern = {
-    L"aliases.conf", L"firebird.conf", L"fbclient.Dll", L"ib_util.Dll",  L"icudt30.Dll",
-    L"icuin30.Dll",  L"icuuc30.Dll",   L"msvcp80.Dll",  L"msvcr80.Dll",  L"firebird.msg",
-    L"gbak.exe",     L"gds32.dll"};
+    L"aliases.conf", L"firebird.conf", L"fbclient.Dll", L"ib_util.Dll",
+    L"icudt30.Dll",  L"icuin30.Dll",   L"icuuc30.Dll",  L"msvcp80.Dll",
+    L"msvcr80.Dll",  L"firebird.msg",  L"gbak.exe",     L"gds32.dll"};
 const std::vector<std::wstring> kRuntimeXP = {
     L"aliases.conf", L"firebird.conf", L"fbclient.Dll", L"ib_util.Dll", L"icudt30.Dll",
     L"icuin30.Dll",  L"icuuc30.Dll",   L"msvcp71.Dll",  L"msvcr71.Dll", L"firebird.msg"};
@@ -237,8 +237,7 @@ void TInstallRun::Execute() {
         const auto& runtime = f.WindowsIndex() == 0 ? kRuntimeModern : kRuntimeXP;
         if (!CopyFiles(source + L"Firebird\\", target, runtime, true)) return;
         CreateFolderIfMissing(target + L"intl");
-        if (!CopyFiles(source + L"Firebird\\intl\\", target + L"intl\\", kIntlFiles, true))
-            return;
+        if (!CopyFiles(source + L"Firebird\\intl\\", target + L"intl\\", kIntlFiles, true)) return;
         CreateFolderIfMissing(target + L"udf");
         if (!CopyFiles(source + L"Firebird\\udf\\", target + L"udf\\", kUdfFiles, true)) return;
         CopyFiles(source + L"UDF\\", target + L"udf\\", kSuiteUdfFiles, false);
@@ -258,10 +257,13 @@ void TInstallRun::Execute() {
     Finish();
 }
 
-void TFMain::BtnInsatallClick() { TInstallRun(*this).Execute(); }
+void TFMain::BtnInsatallClick() {
+    TInstallRun(*this).Execute();
+}
 
 void TFMain::InstallFonts() {
-    for (const wchar_t* name : FontFileNames) InstallFont(name);
+    for (const wchar_t* name : FontFileNames)
+        InstallFont(name);
 }
 
 void TFMain::InstallFont(const std::wstring& FileName) {

@@ -44,10 +44,14 @@ std::optional<int32_t> ParseInteger(const std::wstring& text) {
     unsigned long long value = 0;
     for (; *p; ++p) {
         int d;
-        if (*p >= L'0' && *p <= L'9') d = *p - L'0';
-        else if (base == 16 && *p >= L'a' && *p <= L'f') d = *p - L'a' + 10;
-        else if (base == 16 && *p >= L'A' && *p <= L'F') d = *p - L'A' + 10;
-        else return std::nullopt;
+        if (*p >= L'0' && *p <= L'9')
+            d = *p - L'0';
+        else if (base == 16 && *p >= L'a' && *p <= L'f')
+            d = *p - L'a' + 10;
+        else if (base == 16 && *p >= L'A' && *p <= L'F')
+            d = *p - L'A' + 10;
+        else
+            return std::nullopt;
         value = value * base + d;
         if (value > 0xFFFFFFFFull) return std::nullopt;
     }
@@ -67,18 +71,27 @@ std::optional<double> ParseFloat(const std::wstring& text) {
     size_t i = 0, n = text.size();
     if (i < n && (text[i] == L'+' || text[i] == L'-')) c += text[i++];
     size_t digits = 0;
-    while (i < n && iswdigit(text[i])) { c += text[i++]; ++digits; }
+    while (i < n && iswdigit(text[i])) {
+        c += text[i++];
+        ++digits;
+    }
     if (i < n && text[i] == FormatSettings.DecimalSeparator) {
         c += L'.';
         ++i;
-        while (i < n && iswdigit(text[i])) { c += text[i++]; ++digits; }
+        while (i < n && iswdigit(text[i])) {
+            c += text[i++];
+            ++digits;
+        }
     }
     if (digits == 0) return std::nullopt;
     if (i < n && (text[i] == L'e' || text[i] == L'E')) {
         c += text[i++];
         if (i < n && (text[i] == L'+' || text[i] == L'-')) c += text[i++];
         size_t expDigits = 0;
-        while (i < n && iswdigit(text[i])) { c += text[i++]; ++expDigits; }
+        while (i < n && iswdigit(text[i])) {
+            c += text[i++];
+            ++expDigits;
+        }
         if (expDigits == 0) return std::nullopt;
     }
     if (i != n) return std::nullopt;

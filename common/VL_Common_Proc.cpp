@@ -30,7 +30,8 @@ std::wstring Translated(const std::wstring& file, const wchar_t* section, const 
 template <size_t N>
 void Fill(std::array<std::wstring, N>& dict, const std::array<TDictEntry, N>& defaults,
           const std::wstring& file) {
-    for (size_t i = 0; i < N; ++i) dict[i] = Translated(file, L"VL_Messages", defaults[i]);
+    for (size_t i = 0; i < N; ++i)
+        dict[i] = Translated(file, L"VL_Messages", defaults[i]);
 }
 
 } // namespace
@@ -48,7 +49,9 @@ void LoadDictionaries(const std::wstring& file) {
 
 namespace VL_Common_Proc {
 
-void Initialization() { LoadDictionaries(LanguageFile); }
+void Initialization() {
+    LoadDictionaries(LanguageFile);
+}
 
 void Finalization() {
     BodyTypes = {};

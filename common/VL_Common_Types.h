@@ -4,13 +4,26 @@
 #include <string>
 
 enum THViewType : uint8_t {
-    hvtStandart, hvtFragment, hvtOnline, hvtTest, hvtSaveSkr, hvtSaveDin, hvtAD, hvtNone
+    hvtStandart,
+    hvtFragment,
+    hvtOnline,
+    hvtTest,
+    hvtSaveSkr,
+    hvtSaveDin,
+    hvtAD,
+    hvtNone
 };
 
 // Recorder types.
 enum Tregtype : uint8_t {
-    RegType_TRVECG, RegType_TRVECG_AD2005, RegType_ECGBP2008, RegType_TRVECG_ADVuvorer,
-    RegType_ADBP2005, RegType_Vuvorer_AD, RegType_Vuvorer_ECG, RegType_Vuvorer_ECGAD
+    RegType_TRVECG,
+    RegType_TRVECG_AD2005,
+    RegType_ECGBP2008,
+    RegType_TRVECG_ADVuvorer,
+    RegType_ADBP2005,
+    RegType_Vuvorer_AD,
+    RegType_Vuvorer_ECG,
+    RegType_Vuvorer_ECGAD
 };
 
 struct TSettings {

@@ -70,7 +70,9 @@ void ChooseLanguage() {
     }
 }
 
-void ReadSettings() { Settings = ReadSettingsFile(ProgramPath + L"Settings\\holter.ini"); }
+void ReadSettings() {
+    Settings = ReadSettingsFile(ProgramPath + L"Settings\\holter.ini");
+}
 
 namespace VL_Common_Var {
 

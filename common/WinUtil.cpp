@@ -35,10 +35,18 @@ std::wstring Widen(UINT cp, const std::string& s) {
 }
 } // namespace
 
-std::string ToAnsi(const std::wstring& s) { return Narrow(CP_ACP, s); }
-std::wstring FromAnsi(const std::string& s) { return Widen(CP_ACP, s); }
-std::string ToUtf8(const std::wstring& s) { return Narrow(CP_UTF8, s); }
-std::wstring FromUtf8(const std::string& s) { return Widen(CP_UTF8, s); }
+std::string ToAnsi(const std::wstring& s) {
+    return Narrow(CP_ACP, s);
+}
+std::wstring FromAnsi(const std::string& s) {
+    return Widen(CP_ACP, s);
+}
+std::string ToUtf8(const std::wstring& s) {
+    return Narrow(CP_UTF8, s);
+}
+std::wstring FromUtf8(const std::string& s) {
+    return Widen(CP_UTF8, s);
+}
 
 std::wstring ModuleFileName(HMODULE module) {
     std::vector<wchar_t> buf(MAX_PATH);
@@ -99,8 +107,10 @@ std::wstring FullPathName(const std::wstring& path) {
 
 std::wstring Trim(const std::wstring& s) {
     size_t b = 0, e = s.size();
-    while (b < e && s[b] <= L' ') ++b;
-    while (e > b && s[e - 1] <= L' ') --e;
+    while (b < e && s[b] <= L' ')
+        ++b;
+    while (e > b && s[e - 1] <= L' ')
+        --e;
     return s.substr(b, e - b);
 }
 
@@ -144,7 +154,8 @@ DWORD WriteFileReplacing(const std::wstring& path, const std::string& bytes) {
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!f.valid()) return GetLastError();
         DWORD written = 0;
-        if (!WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        if (!WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                       nullptr) ||
             written != bytes.size() || !FlushFileBuffers(f.get())) {
             DWORD err = GetLastError();
             f.reset();
@@ -152,7 +163,8 @@ DWORD WriteFileReplacing(const std::wstring& path, const std::string& bytes) {
             return err ? err : ERROR_WRITE_FAULT;
         }
     }
-    if (!MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!MoveFileExW(temp.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DWORD err = GetLastError();
         DeleteFileW(temp.c_str());
         return err;

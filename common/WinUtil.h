@@ -13,7 +13,10 @@ public:
     explicit UniqueHandle(HANDLE h) : h_(h) {}
     UniqueHandle(UniqueHandle&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
     UniqueHandle& operator=(UniqueHandle&& o) noexcept {
-        if (this != &o) { reset(); h_ = std::exchange(o.h_, nullptr); }
+        if (this != &o) {
+            reset();
+            h_ = std::exchange(o.h_, nullptr);
+        }
         return *this;
     }
     ~UniqueHandle() { reset(); }
@@ -34,7 +37,9 @@ private:
 class UniqueFindHandle {
 public:
     explicit UniqueFindHandle(HANDLE h) : h_(h) {}
-    ~UniqueFindHandle() { if (valid()) FindClose(h_); }
+    ~UniqueFindHandle() {
+        if (valid()) FindClose(h_);
+    }
     UniqueFindHandle(const UniqueFindHandle&) = delete;
     UniqueFindHandle& operator=(const UniqueFindHandle&) = delete;
     HANDLE get() const { return h_; }
@@ -47,11 +52,19 @@ private:
 class UniqueRegKey {
 public:
     UniqueRegKey() = default;
-    ~UniqueRegKey() { if (k_) RegCloseKey(k_); }
+    ~UniqueRegKey() {
+        if (k_) RegCloseKey(k_);
+    }
     UniqueRegKey(const UniqueRegKey&) = delete;
     UniqueRegKey& operator=(const UniqueRegKey&) = delete;
     HKEY get() const { return k_; }
-    HKEY* put() { if (k_) { RegCloseKey(k_); k_ = nullptr; } return &k_; }
+    HKEY* put() {
+        if (k_) {
+            RegCloseKey(k_);
+            k_ = nullptr;
+        }
+        return &k_;
+    }
 
 private:
     HKEY k_ = nullptr;
@@ -60,7 +73,9 @@ private:
 class UniqueModule {
 public:
     explicit UniqueModule(HMODULE m) : m_(m) {}
-    ~UniqueModule() { if (m_) FreeLibrary(m_); }
+    ~UniqueModule() {
+        if (m_) FreeLibrary(m_);
+    }
     UniqueModule(const UniqueModule&) = delete;
     UniqueModule& operator=(const UniqueModule&) = delete;
     HMODULE get() const { return m_; }
@@ -78,10 +93,18 @@ public:
     ComPtr& operator=(const ComPtr&) = delete;
     T* get() const { return p_; }
     T* operator->() const { return p_; }
-    T** put() { reset(); return &p_; }
+    T** put() {
+        reset();
+        return &p_;
+    }
     void** put_void() { return reinterpret_cast<void**>(put()); }
     explicit operator bool() const { return p_ != nullptr; }
-    void reset() { if (p_) { p_->Release(); p_ = nullptr; } }
+    void reset() {
+        if (p_) {
+            p_->Release();
+            p_ = nullptr;
+        }
+    }
 
 private:
     T* p_ = nullptr;
@@ -92,7 +115,9 @@ class ComInit {
 public:
     explicit ComInit(DWORD model = COINIT_APARTMENTTHREADED)
         : ok_(SUCCEEDED(CoInitializeEx(nullptr, model))) {}
-    ~ComInit() { if (ok_) CoUninitialize(); }
+    ~ComInit() {
+        if (ok_) CoUninitialize();
+    }
     ComInit(const ComInit&) = delete;
     ComInit& operator=(const ComInit&) = delete;
 

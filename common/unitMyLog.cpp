@@ -25,7 +25,8 @@ std::wstring MakeEntry(const std::wstring& message) {
 
 void AddTrimmed(std::vector<std::wstring>& list, std::wstring entry, size_t maxSize) {
     list.insert(list.begin(), std::move(entry));
-    while (list.size() > maxSize) list.pop_back();
+    while (list.size() > maxSize)
+        list.pop_back();
 }
 
 void WriteLines(const std::wstring& fileName, const std::vector<std::wstring>& list) {
@@ -123,7 +124,9 @@ void TMyLog::SetAddLogFileName(const std::wstring& value) {
 }
 
 namespace unitMyLog {
-void Initialization() { MyLog = new TMyLog; }
+void Initialization() {
+    MyLog = new TMyLog;
+}
 void Finalization() {
     delete MyLog;
     MyLog = nullptr;

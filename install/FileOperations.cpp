@@ -65,8 +65,8 @@ UniqueHandle ReserveDestination(const std::wstring& path, bool& created) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid() && GetLastError() == ERROR_FILE_NOT_FOUND) {
-        file.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        file.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
         created = file.valid();
     }
     if (!file.valid()) RaiseFileError(L"Не удалось создать файл", path, GetLastError());

@@ -10,7 +10,8 @@ namespace {
 template <size_t N>
 void ExpectRussian(const std::array<std::wstring, N>& dict,
                    const std::array<TDictEntry, N>& defaults, const char* name) {
-    for (size_t i = 0; i < N; ++i) EXPECT_EQ(dict[i], defaults[i].Text) << name << " " << i;
+    for (size_t i = 0; i < N; ++i)
+        EXPECT_EQ(dict[i], defaults[i].Text) << name << " " << i;
 }
 
 TEST(Dictionaries, RussianTextsWithoutALanguageFile) {
@@ -73,7 +74,8 @@ TEST(StringTable, TheProgramsEntries) {
     EXPECT_EQ(ReadStringTableEntry(2), L"Комплекс суточного мониторирования электрокардиограмм");
     EXPECT_EQ(ReadStringTableEntry(3), L"21");
     EXPECT_EQ(ReadStringTableEntry(4), L"Orvanta.exe");
-    for (unsigned id = 5; id <= 21; ++id) EXPECT_FALSE(ReadStringTableEntry(id).empty()) << id;
+    for (unsigned id = 5; id <= 21; ++id)
+        EXPECT_FALSE(ReadStringTableEntry(id).empty()) << id;
 }
 
 TEST(StringTable, MissingEntryIsEmptyAndLongOnesAreCut) {

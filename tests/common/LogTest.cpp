@@ -23,7 +23,9 @@ std::wstring MessageOf(const std::wstring& line) {
     return line.substr(shape.size());
 }
 
-std::vector<std::wstring> FileLines(const std::wstring& path) { return SplitLines(ReadAnsi(path)); }
+std::vector<std::wstring> FileLines(const std::wstring& path) {
+    return SplitLines(ReadAnsi(path));
+}
 
 struct LogTest : ::testing::Test {
     TempDir dir;
@@ -69,7 +71,8 @@ TEST_F(LogTest, EntriesOfEarlierRunsAreKept) {
 }
 
 TEST_F(LogTest, The1001stEntryDropsTheOldest) {
-    for (int i = 1; i <= 1001; ++i) log.AddMessage(L"m" + std::to_wstring(i), false);
+    for (int i = 1; i <= 1001; ++i)
+        log.AddMessage(L"m" + std::to_wstring(i), false);
     auto lines = FileLines(main);
     ASSERT_EQ(lines.size(), 1000u);
     EXPECT_EQ(MessageOf(lines.front()), L"m1001");
@@ -78,7 +81,8 @@ TEST_F(LogTest, The1001stEntryDropsTheOldest) {
 
 TEST_F(LogTest, AnOversizedOldFileIsTrimmedByTheFirstMessage) {
     std::wstring old;
-    for (int i = 0; i < 1500; ++i) old += L"old " + std::to_wstring(i) + L"\r\n";
+    for (int i = 0; i < 1500; ++i)
+        old += L"old " + std::to_wstring(i) + L"\r\n";
     WriteAnsi(main, old);
     log.SetLogFileName(main);
     log.AddMessage(L"new", false);
@@ -127,7 +131,8 @@ TEST_F(LogTest, ByteArrayDumpIsTwoUpperHexDigitsAndABlankPerByte) {
     static uint8_t block[32768] = {};
     log.AddByteArray(L"zeros:", block);
     std::wstring expected = L"zeros:";
-    for (int i = 0; i < 32768; ++i) expected += L"00 ";
+    for (int i = 0; i < 32768; ++i)
+        expected += L"00 ";
     ASSERT_EQ(log.Entries().size(), 1u);
     EXPECT_EQ(MessageOf(log.Entries()[0]), expected);
 

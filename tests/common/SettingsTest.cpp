@@ -19,7 +19,9 @@ struct KeyCase {
     const wchar_t* invalid;
 };
 
-double B(bool b) { return b ? 1 : 0; }
+double B(bool b) {
+    return b ? 1 : 0;
+}
 
 const std::vector<KeyCase>& Keys() {
     static const std::vector<KeyCase> keys = {
@@ -45,14 +47,13 @@ const std::vector<KeyCase>& Keys() {
         {L"NurseMode", [](auto& s) { return B(s.NurseMode); }, 1, L"0", 0, L"x"},
         {L"DoctorMode", [](auto& s) { return B(s.DoctorMode); }, 1, L"0", 0, L"x"},
         {L"EMIASTESTINGMODE", [](auto& s) { return B(s.EMIASTESTINGMODE); }, 0, L"1", 1, L"x"},
-        {L"EMIASEMULATINGMODE", [](auto& s) { return B(s.EMIASEMULATINGMODE); }, 0, L"1", 1,
-         L"x"},
+        {L"EMIASEMULATINGMODE", [](auto& s) { return B(s.EMIASEMULATINGMODE); }, 0, L"1", 1, L"x"},
         {L"RegEmulating", [](auto& s) { return B(s.RegEmulating); }, 0, L"1", 1, L"x"},
         {L"AriadnaSearchTesting", [](auto& s) { return B(s.AriadnaSearchTesting); }, 0, L"1", 1,
          L"x"},
         {L"UserIsMS", [](auto& s) { return B(s.UserIsMS); }, 0, L"1", 1, L"x"},
-        {L"PraktikaSearchTesting", [](auto& s) { return B(s.PraktikaSearchTesting); }, 0, L"1",
-         1, L"x"},
+        {L"PraktikaSearchTesting", [](auto& s) { return B(s.PraktikaSearchTesting); }, 0, L"1", 1,
+         L"x"},
         {L"PraktikaTesting", [](auto& s) { return B(s.PraktikaTesting); }, 0, L"1", 1, L"x"},
     };
     return keys;
@@ -61,14 +62,16 @@ const std::vector<KeyCase>& Keys() {
 std::wstring Ini(const std::vector<std::pair<std::wstring, std::wstring>>& kv,
                  const std::wstring& section = L"options") {
     std::wstring text = L"[" + section + L"]\r\n";
-    for (auto& [k, v] : kv) text += k + L"=" + v + L"\r\n";
+    for (auto& [k, v] : kv)
+        text += k + L"=" + v + L"\r\n";
     return text;
 }
 
 TEST(Settings, MissingFileGivesEveryDefault) {
     TempDir dir;
     TSettings s = ReadSettingsFile(dir / L"holter.ini");
-    for (auto& k : Keys()) EXPECT_EQ(k.field(s), k.def) << U8(k.key);
+    for (auto& k : Keys())
+        EXPECT_EQ(k.field(s), k.def) << U8(k.key);
     EXPECT_EQ(s.LanguageSetting, L"");
     EXPECT_EQ(s.HViewType, hvtStandart);
     EXPECT_FALSE(s.forMVD);
@@ -129,10 +132,10 @@ TEST(Parsing, IntegersAndFloatsByTheSuitesRules) {
         const wchar_t* text;
         bool ok;
         int32_t value;
-    } ints[] = {{L"0", true, 0},         {L"-12", true, -12},    {L"0x10", true, 16},
-                {L"0XfF", true, 255},    {L"0xFFFFFFFF", true, -1}, {L"2147483648", false, 0},
-                {L" 1", false, 0},       {L"1 ", false, 0},      {L"0x", false, 0},
-                {L"", false, 0},         {L"12a", false, 0},     {L"-2147483648", true, INT32_MIN}};
+    } ints[] = {{L"0", true, 0},      {L"-12", true, -12},       {L"0x10", true, 16},
+                {L"0XfF", true, 255}, {L"0xFFFFFFFF", true, -1}, {L"2147483648", false, 0},
+                {L" 1", false, 0},    {L"1 ", false, 0},         {L"0x", false, 0},
+                {L"", false, 0},      {L"12a", false, 0},        {L"-2147483648", true, INT32_MIN}};
     for (auto& c : ints) {
         auto v = ParseInteger(c.text);
         EXPECT_EQ(v.has_value(), c.ok) << U8(c.text);
@@ -145,7 +148,7 @@ TEST(Parsing, IntegersAndFloatsByTheSuitesRules) {
         const wchar_t* text;
         bool ok;
         double value;
-    } floats[] = {{L"0.5", true, 0.5}, {L"-2", true, -2}, {L"1e3", true, 1000},
+    } floats[] = {{L"0.5", true, 0.5}, {L"-2", true, -2},  {L"1e3", true, 1000},
                   {L".5", true, 0.5},  {L"0,5", false, 0}, {L"", false, 0},
                   {L"1.", true, 1},    {L"e3", false, 0},  {L"1e", false, 0}};
     for (auto& c : floats) {

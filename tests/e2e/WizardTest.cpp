@@ -321,9 +321,8 @@ TEST_F(Wizard, EnterPressesForwardButtonAndEscapeAsksToCancel) {
 // themselves; in the wizard Esc there is "Отмена" with its question, like anywhere else.
 TEST_F(Wizard, EscapeInAReadOnlyTextAsksToCancelToo) {
     ASSERT_NO_FATAL_FAILURE(Start());
-    HWND memo = FindControlIf(main, [](HWND w) {
-        return GetText(w).find(L"Добро пожаловать") != std::wstring::npos;
-    });
+    HWND memo = FindControlIf(
+        main, [](HWND w) { return GetText(w).find(L"Добро пожаловать") != std::wstring::npos; });
     HWND side = FindControlIf(main, [](HWND w) {
         return ClassNameOf(w).find(L"RICHEDIT") == 0 || ClassNameOf(w).find(L"RichEdit") == 0;
     });

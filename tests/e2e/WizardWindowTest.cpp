@@ -56,7 +56,8 @@ TEST(WizardWindow, ProgressListAddsReplacesAndClearsLines) {
 TEST(WizardWindow, ProgressListKeepsTheNewestLineInSight) {
     TFMain form;
     form.ShowLog();
-    for (int i = 0; i < 60; ++i) form.AddLogLine(L"line " + std::to_wstring(i));
+    for (int i = 0; i < 60; ++i)
+        form.AddLogLine(L"line " + std::to_wstring(i));
     RECT r;
     GetClientRect(form.LogList, &r);
     LRESULT itemHeight = SendMessageW(form.LogList, LB_GETITEMHEIGHT, 0, 0);

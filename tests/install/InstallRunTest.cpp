@@ -21,19 +21,21 @@ namespace {
 const wchar_t kDriverQuestion[] = L"Подключите интерфейсный блок и нажмите \"Yes\"?";
 const wchar_t kExitQuestion[] = L"Установка завершена. Выйти из программы установки?";
 const wchar_t kFontsKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
-const wchar_t* const kFontFiles[] = {L"ARIAL.TTF", L"ARIALN.TTF", L"COUR.TTF", L"MICROSS.TTF",
-                                     L"TAHOMA.TTF", L"TIMES.TTF", L"verdana.TTF"};
-const std::vector<std::wstring> kRuntime = {
-    L"aliases.conf", L"firebird.conf", L"fbclient.Dll", L"ib_util.Dll", L"icudt30.Dll",
-    L"icuin30.Dll",  L"icuuc30.Dll",   L"msvcp80.Dll",  L"msvcr80.Dll", L"firebird.msg",
-    L"gbak.exe",     L"gds32.dll"};
+const wchar_t* const kFontFiles[] = {L"ARIAL.TTF",  L"ARIALN.TTF", L"COUR.TTF",   L"MICROSS.TTF",
+                                     L"TAHOMA.TTF", L"TIMES.TTF",  L"verdana.TTF"};
+const std::vector<std::wstring> kRuntime = {L"aliases.conf", L"firebird.conf", L"fbclient.Dll",
+                                            L"ib_util.Dll",  L"icudt30.Dll",   L"icuin30.Dll",
+                                            L"icuuc30.Dll",  L"msvcp80.Dll",   L"msvcr80.Dll",
+                                            L"firebird.msg", L"gbak.exe",      L"gds32.dll"};
 const std::vector<std::wstring> kIntl = {L"fbintl.conf", L"fbintl.dll"};
 const std::vector<std::wstring> kUdf = {L"fbudf.dll", L"ib_udf.dll", L"fbudf.sql", L"ib_udf.sql",
                                         L"ib_udf2.sql"};
 const std::vector<std::wstring> kSuiteUdf = {L"Ferrat.Dll", L"Lumex.Dll", L"Quindal.Dll",
                                              L"Varnek.Dll"};
 
-std::wstring Copied(const std::wstring& name) { return L"Копирование файла " + name + L"...."; }
+std::wstring Copied(const std::wstring& name) {
+    return L"Копирование файла " + name + L"....";
+}
 
 std::wstring WindowsFontsFolder() {
     wchar_t buf[MAX_PATH];
@@ -53,8 +55,8 @@ std::wstring DesktopFolder() {
 // The seven suite fonts removed from Windows, so that a run installs them again.
 void RemoveSuiteFonts() {
     HKEY key;
-    bool open = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFontsKey, 0, KEY_ALL_ACCESS, &key) ==
-                ERROR_SUCCESS;
+    bool open =
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFontsKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS;
     for (int i = 0; i < TestFontCount; ++i) {
         DeleteFileW((WindowsFontsFolder() + kFontFiles[i]).c_str());
         if (open) RegDeleteValueW(key, (TestFontFullName(i) + L" (TrueType)").c_str());
@@ -65,8 +67,9 @@ void RemoveSuiteFonts() {
 std::optional<std::wstring> FontValue(int index) {
     wchar_t data[MAX_PATH] = L"";
     DWORD size = sizeof data;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kFontsKey, (TestFontFullName(index) + L" (TrueType)").c_str(),
-                     RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kFontsKey,
+                     (TestFontFullName(index) + L" (TrueType)").c_str(), RRF_RT_REG_SZ, nullptr,
+                     data, &size) != ERROR_SUCCESS)
         return std::nullopt;
     return std::wstring(data);
 }
@@ -81,8 +84,10 @@ public:
         Set(value);
     }
     ~LogPixels() {
-        if (had_) Set(old_);
-        else RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels");
+        if (had_)
+            Set(old_);
+        else
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels");
     }
 
 private:
@@ -104,10 +109,11 @@ std::optional<Link> ReadLink(const std::wstring& file) {
     Link link;
     IShellLinkW* shell = nullptr;
     IPersistFile* persist = nullptr;
-    bool ok = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                         IID_IShellLinkW, reinterpret_cast<void**>(&shell))) &&
-              SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
-              SUCCEEDED(persist->Load(file.c_str(), STGM_READ));
+    bool ok =
+        SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&shell))) &&
+        SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
+        SUCCEEDED(persist->Load(file.c_str(), STGM_READ));
     if (ok) {
         wchar_t buf[1024];
         // The item list keeps the path in Unicode; the plain path of a link may be stored in
@@ -145,9 +151,9 @@ struct Walk {
     std::wstring target;
     bool driverTicked = true;
     bool driverYes = true;
-    bool exitYes = true;        // the closing question at the end
+    bool exitYes = true; // the closing question at the end
     DistributionOptions distribution;
-    std::wstring installer;     // another build of the installer
+    std::wstring installer; // another build of the installer
 };
 
 class InstallRun : public ::testing::Test {
@@ -193,9 +199,8 @@ protected:
             ASSERT_TRUE(WaitFor([&] { return !IsChecked(driver); }));
         }
         ASSERT_TRUE(Click(start));
-        logList = FindControlIf(main, [](HWND h) {
-            return lstrcmpiW(ClassNameOf(h).c_str(), L"ListBox") == 0;
-        }, true);
+        logList = FindControlIf(
+            main, [](HWND h) { return lstrcmpiW(ClassNameOf(h).c_str(), L"ListBox") == 0; }, true);
         ASSERT_NE(logList, nullptr);
     }
 
@@ -253,7 +258,8 @@ std::vector<std::wstring> ExpectedLines(bool driver) {
                                        L"Каталог <DTAfb> создан...",
                                        Copied(L"T27.FDB") + L"Завершено"};
     for (auto* set : {&kRuntime, &kIntl, &kUdf, &kSuiteUdf})
-        for (const auto& f : *set) lines.push_back(Copied(f) + L"Завершено");
+        for (const auto& f : *set)
+            lines.push_back(Copied(f) + L"Завершено");
     for (int i = 0; i < TestFontCount; ++i)
         lines.push_back(L"Шрифт <" + TestFontFullName(i) + L"> у\u0063тановлен");
     if (driver) {
@@ -266,10 +272,14 @@ std::vector<std::wstring> ExpectedLines(bool driver) {
 // Distribution path -> installed path of every file the run copies byte for byte.
 std::map<std::wstring, std::wstring> CopiedFiles() {
     std::map<std::wstring, std::wstring> m = {{L"DTAfb\\T27.FDB", L"DTAfb\\T27.FDB"}};
-    for (const auto& f : kRuntime) m[L"Firebird\\" + f] = f;
-    for (const auto& f : kIntl) m[L"Firebird\\intl\\" + f] = L"intl\\" + f;
-    for (const auto& f : kUdf) m[L"Firebird\\udf\\" + f] = L"udf\\" + f;
-    for (const auto& f : kSuiteUdf) m[L"UDF\\" + f] = L"udf\\" + f;
+    for (const auto& f : kRuntime)
+        m[L"Firebird\\" + f] = f;
+    for (const auto& f : kIntl)
+        m[L"Firebird\\intl\\" + f] = L"intl\\" + f;
+    for (const auto& f : kUdf)
+        m[L"Firebird\\udf\\" + f] = L"udf\\" + f;
+    for (const auto& f : kSuiteUdf)
+        m[L"UDF\\" + f] = L"udf\\" + f;
     for (const auto& p : ReleasePackages) {
         m[L"backup\\" + p + L"\\Install.cmd"] = L"backup\\" + p + L"\\Install.cmd";
         m[L"backup\\" + p + L"\\Orvanta.exe"] = L"backup\\" + p + L"\\Orvanta.exe";
@@ -297,7 +307,8 @@ TEST_F(InstallRun, CompleteRunAtLargeFonts) {
 
     auto expected = ExpectedLines(true);
     ASSERT_EQ(lines.size(), expected.size());
-    for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(U8(lines[i]), U8(expected[i])) << i;
+    for (size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(U8(lines[i]), U8(expected[i])) << i;
 
     for (const auto& [from, to] : CopiedFiles())
         EXPECT_EQ(ReadBytes(distDir->Path() + from), ReadBytes(Target(to))) << U8(to);
@@ -305,7 +316,8 @@ TEST_F(InstallRun, CompleteRunAtLargeFonts) {
     EXPECT_FALSE(PathExists(Target(L"btooth.ini")));
     // The stream copies carry the source's time, to the even second below.
     ULARGE_INTEGER src, dst;
-    FILETIME s = WriteTime(distDir->Path() + L"Firebird\\gbak.exe"), d = WriteTime(Target(L"gbak.exe"));
+    FILETIME s = WriteTime(distDir->Path() + L"Firebird\\gbak.exe"),
+             d = WriteTime(Target(L"gbak.exe"));
     src.LowPart = s.dwLowDateTime, src.HighPart = s.dwHighDateTime;
     dst.LowPart = d.dwLowDateTime, dst.HighPart = d.dwHighDateTime;
     EXPECT_LE(dst.QuadPart, src.QuadPart);
@@ -335,10 +347,13 @@ TEST_F(InstallRun, CompleteRunAtLargeFonts) {
     // The driver installer ran hidden, from the target's copy, in the installer's folder.
     std::string driverLog = ReadBytes(Target(L"FTDIDriverInstall\\driver-install.log"));
     EXPECT_NE(driverLog.find("show=0"), std::string::npos) << driverLog;
-    EXPECT_NE(driverLog.find("cwd=" + U8(distDir->Path().substr(0, distDir->Path().size() - 1)) + "\r\n"),
-              std::string::npos) << driverLog;
+    EXPECT_NE(
+        driverLog.find("cwd=" + U8(distDir->Path().substr(0, distDir->Path().size() - 1)) + "\r\n"),
+        std::string::npos)
+        << driverLog;
     EXPECT_NE(driverLog.find(U8(Target(L"FTDIDriverInstall\\FTDIDriverInstall.exe"))),
-              std::string::npos) << driverLog;
+              std::string::npos)
+        << driverLog;
 
     // Only the newest release package's script ran, in its own folder.
     for (const auto& p : ReleasePackages) {
@@ -503,9 +518,11 @@ TEST_F(InstallRun, ATargetWithBlanksAndCyrillicLetters) {
     auto lines = RunToTheEnd(w);
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(lines.size(), ExpectedLines(true).size());
-    EXPECT_EQ(ReadBytes(distDir->Path() + L"Firebird\\gds32.dll"), ReadBytes(target + L"gds32.dll"));
+    EXPECT_EQ(ReadBytes(distDir->Path() + L"Firebird\\gds32.dll"),
+              ReadBytes(target + L"gds32.dll"));
     EXPECT_TRUE(PathExists(target + L"FTDIDriverInstall\\driver-install.log"));
-    EXPECT_TRUE(PathExists(target + L"backup\\" + NewestReleasePackage + L"\\release-installed.txt"));
+    EXPECT_TRUE(
+        PathExists(target + L"backup\\" + NewestReleasePackage + L"\\release-installed.txt"));
     auto link = ReadLink(DesktopFolder() + L"\\Velmora.lnk");
     ASSERT_TRUE(link.has_value());
     EXPECT_EQ(U8(link->path), U8(target + L"Orvanta.exe"));
@@ -540,12 +557,16 @@ TEST_F(InstallRun, ACloseRequestWhileBusyIsRefused) {
     w.distribution.DatabaseBytes = 48ull << 20;
     StartInstallation(w);
     ASSERT_FALSE(HasFatalFailure());
-    ASSERT_TRUE(WaitFor([&] {
-        auto l = Lines();
-        // With or without its outcome yet: either way the copying has begun.
-        return std::any_of(l.begin(), l.end(),
-                           [](const std::wstring& t) { return t.rfind(Copied(L"T27.FDB"), 0) == 0; });
-    }, 60000)) << "the database line did not appear";
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            auto l = Lines();
+            // With or without its outcome yet: either way the copying has begun.
+            return std::any_of(l.begin(), l.end(), [](const std::wstring& t) {
+                return t.rfind(Copied(L"T27.FDB"), 0) == 0;
+            });
+        },
+        60000))
+        << "the database line did not appear";
     PressCloseBox(main);
     MessageBoxInfo info;
     HWND box = WaitForBox(w, kExitQuestion, info);

@@ -8,7 +8,9 @@
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) return 2;
-    if (wcscmp(argv[1], L"restricted") == 0) RestrictDllSearchPath();
-    else if (wcscmp(argv[1], L"open") != 0) return 2;
+    if (wcscmp(argv[1], L"restricted") == 0)
+        RestrictDllSearchPath();
+    else if (wcscmp(argv[1], L"open") != 0)
+        return 2;
     return LoadLibraryW(L"planted.dll") ? 1 : 0;
 }

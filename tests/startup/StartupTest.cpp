@@ -13,7 +13,8 @@ struct Started {
     PROCESS_INFORMATION pi{};
     ~Started() {
         if (pi.hProcess) {
-            if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 9);
+            if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT)
+                TerminateProcess(pi.hProcess, 9);
             CloseHandle(pi.hProcess);
             CloseHandle(pi.hThread);
         }
@@ -29,10 +30,10 @@ void Start(Started& s, const std::wstring& folder, const std::wstring& cwd,
     STARTUPINFOW si{};
     si.cb = sizeof si;
     std::wstring cmd = L"\"" + exe + L"\"";
-    ASSERT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE,
-                               CREATE_UNICODE_ENVIRONMENT,
-                               environment.empty() ? nullptr : const_cast<wchar_t*>(environment.c_str()),
-                               cwd.c_str(), &si, &s.pi));
+    ASSERT_TRUE(
+        CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                       environment.empty() ? nullptr : const_cast<wchar_t*>(environment.c_str()),
+                       cwd.c_str(), &si, &s.pi));
 }
 
 struct FindData {
@@ -173,8 +174,8 @@ TEST(Startup, ADllPlantedBesideTheProgramIsNotLoaded) {
     TempDir dir;
     ASSERT_TRUE(CopyFileW(WinePathFromUnix(DLL_PROBE_UNIX).c_str(), (dir / L"DllProbe.exe").c_str(),
                           FALSE));
-    ASSERT_TRUE(CopyFileW(WinePathFromUnix(PLANTED_DLL_UNIX).c_str(), (dir / L"planted.dll").c_str(),
-                          FALSE));
+    ASSERT_TRUE(CopyFileW(WinePathFromUnix(PLANTED_DLL_UNIX).c_str(),
+                          (dir / L"planted.dll").c_str(), FALSE));
     TempDir elsewhere;
     const std::wstring probe = L"\"" + dir / L"DllProbe.exe" + L"\" ";
     EXPECT_EQ(RunAndWait(probe + L"open", elsewhere.Path()), 1) << "the probe finds the DLL at all";

@@ -11,8 +11,8 @@ const std::vector<std::wstring> ReleasePackages = {L"R2.5_150322", L"R2.5_311223
 
 namespace {
 
-const wchar_t* const kFontFiles[] = {L"ARIAL.TTF",   L"ARIALN.TTF", L"COUR.TTF",   L"MICROSS.TTF",
-                                     L"TAHOMA.TTF",  L"TIMES.TTF",  L"verdana.TTF"};
+const wchar_t* const kFontFiles[] = {L"ARIAL.TTF",  L"ARIALN.TTF", L"COUR.TTF",   L"MICROSS.TTF",
+                                     L"TAHOMA.TTF", L"TIMES.TTF",  L"verdana.TTF"};
 
 const wchar_t* const kFirebirdFiles[] = {
     L"aliases.conf", L"firebird.conf", L"fbclient.Dll", L"ib_util.Dll", L"icudt30.Dll",
@@ -23,12 +23,15 @@ const wchar_t* const kUdfFiles[] = {L"fbudf.dll", L"ib_udf.dll", L"fbudf.sql", L
                                     L"ib_udf2.sql"};
 const wchar_t* const kSuiteUdf[] = {L"Ferrat.Dll", L"Lumex.Dll", L"Quindal.Dll", L"Varnek.Dll"};
 
-std::string Ascii(const std::wstring& s) { return std::string(s.begin(), s.end()); }
+std::string Ascii(const std::wstring& s) {
+    return std::string(s.begin(), s.end());
+}
 
 // Different bytes for every file, so that a file copied to the wrong name is noticed.
 std::string StandIn(const std::wstring& name) {
     std::string text = "Velmora test stand-in for " + Ascii(name) + "\r\n";
-    for (int i = 0; i < 64; ++i) text += static_cast<char>((i * 37 + name.size() * 11) & 0xFF);
+    for (int i = 0; i < 64; ++i)
+        text += static_cast<char>((i * 37 + name.size() * 11) & 0xFF);
     return text;
 }
 
@@ -98,11 +101,14 @@ const char kInstallCmd[] = "@echo off\r\necho %CD%> release-installed.txt\r\n";
 
 std::wstring WinePathFromUnix(const std::string& unixPath) {
     std::wstring w = L"Z:";
-    for (char c : unixPath) w += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+    for (char c : unixPath)
+        w += c == '/' ? L'\\' : static_cast<wchar_t>(c);
     return w;
 }
 
-std::wstring TestProgramsFolder() { return WinePathFromUnix(VELMORA_TEST_PROGRAMS_DIR) + L"\\"; }
+std::wstring TestProgramsFolder() {
+    return WinePathFromUnix(VELMORA_TEST_PROGRAMS_DIR) + L"\\";
+}
 
 void MakeDistribution(const std::wstring& folder, const DistributionOptions& options) {
     std::wstring root = folder;
@@ -111,10 +117,14 @@ void MakeDistribution(const std::wstring& folder, const DistributionOptions& opt
     Writer w(root, options);
 
     w.Database(L"DTAfb\\T27.FDB");
-    for (auto f : kFirebirdFiles) w.File(std::wstring(L"Firebird\\") + f, StandIn(f));
-    for (auto f : kIntlFiles) w.File(std::wstring(L"Firebird\\intl\\") + f, StandIn(f));
-    for (auto f : kUdfFiles) w.File(std::wstring(L"Firebird\\udf\\") + f, StandIn(f));
-    for (auto f : kSuiteUdf) w.File(std::wstring(L"UDF\\") + f, StandIn(f));
+    for (auto f : kFirebirdFiles)
+        w.File(std::wstring(L"Firebird\\") + f, StandIn(f));
+    for (auto f : kIntlFiles)
+        w.File(std::wstring(L"Firebird\\intl\\") + f, StandIn(f));
+    for (auto f : kUdfFiles)
+        w.File(std::wstring(L"Firebird\\udf\\") + f, StandIn(f));
+    for (auto f : kSuiteUdf)
+        w.File(std::wstring(L"UDF\\") + f, StandIn(f));
     for (int i = 0; i < TestFontCount; ++i)
         w.File(std::wstring(L"fonts\\") + kFontFiles[i], MakeTestFont(i));
 
@@ -145,11 +155,16 @@ void MakeDistribution(const std::wstring& folder, const DistributionOptions& opt
 
 std::vector<std::wstring> DistributionFiles() {
     std::vector<std::wstring> files = {L"DTAfb\\T27.FDB"};
-    for (auto f : kFirebirdFiles) files.push_back(std::wstring(L"Firebird\\") + f);
-    for (auto f : kIntlFiles) files.push_back(std::wstring(L"Firebird\\intl\\") + f);
-    for (auto f : kUdfFiles) files.push_back(std::wstring(L"Firebird\\udf\\") + f);
-    for (auto f : kSuiteUdf) files.push_back(std::wstring(L"UDF\\") + f);
-    for (auto f : kFontFiles) files.push_back(std::wstring(L"fonts\\") + f);
+    for (auto f : kFirebirdFiles)
+        files.push_back(std::wstring(L"Firebird\\") + f);
+    for (auto f : kIntlFiles)
+        files.push_back(std::wstring(L"Firebird\\intl\\") + f);
+    for (auto f : kUdfFiles)
+        files.push_back(std::wstring(L"Firebird\\udf\\") + f);
+    for (auto f : kSuiteUdf)
+        files.push_back(std::wstring(L"UDF\\") + f);
+    for (auto f : kFontFiles)
+        files.push_back(std::wstring(L"fonts\\") + f);
     files.push_back(L"FTDIDriverInstall\\FTDIDriverInstall.exe");
     files.push_back(L"FTDIDriverInstall\\ftdibus.inf");
     for (const auto& p : ReleasePackages) {

@@ -1,5 +1,6 @@
 // Stand-in for the USB driver installer: records that it ran, with its current folder and its
-// command line and the show command it was given, in driver-install.log beside itself, and ends by itself.
+// command line and the show command it was given, in driver-install.log beside itself, and ends by
+// itself.
 #include <windows.h>
 
 #include <string>
@@ -12,7 +13,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     log = log.substr(0, log.find_last_of(L'\\') + 1) + L"driver-install.log";
     STARTUPINFOW si{};
     GetStartupInfoW(&si);
-    std::wstring show = (si.dwFlags & STARTF_USESHOWWINDOW) ? std::to_wstring(si.wShowWindow) : L"default";
+    std::wstring show =
+        (si.dwFlags & STARTF_USESHOWWINDOW) ? std::to_wstring(si.wShowWindow) : L"default";
     std::wstring text = std::wstring(L"ran\r\ncwd=") + cwd + L"\r\ncmd=" + GetCommandLineW() +
                         L"\r\nshow=" + show + L"\r\n";
     HANDLE h = CreateFileW(log.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, 0, nullptr);

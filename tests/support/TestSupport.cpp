@@ -10,8 +10,7 @@ TempDir::TempDir() {
     static unsigned counter = 0;
     for (;;) {
         std::wstring p = std::wstring(base) + L"vt" + std::to_wstring(GetCurrentProcessId()) +
-                         L"_" + std::to_wstring(GetTickCount()) + L"_" +
-                         std::to_wstring(++counter);
+                         L"_" + std::to_wstring(GetTickCount()) + L"_" + std::to_wstring(++counter);
         if (CreateDirectoryW(p.c_str(), nullptr)) {
             path_ = p + L"\\";
             return;
@@ -21,17 +20,22 @@ TempDir::TempDir() {
     }
 }
 
-TempDir::~TempDir() { RemoveTree(path_); }
+TempDir::~TempDir() {
+    RemoveTree(path_);
+}
 
 void RemoveTree(const std::wstring& path) {
     std::wstring p = path;
-    while (!p.empty() && p.back() == L'\\') p.pop_back();
+    while (!p.empty() && p.back() == L'\\')
+        p.pop_back();
     DWORD a = GetFileAttributesW(p.c_str());
     if (a == INVALID_FILE_ATTRIBUTES) return;
     SetFileAttributesW(p.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
     if (!(a & FILE_ATTRIBUTE_DIRECTORY) || (a & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        if (a & FILE_ATTRIBUTE_DIRECTORY) RemoveDirectoryW(p.c_str());
-        else DeleteFileW(p.c_str());
+        if (a & FILE_ATTRIBUTE_DIRECTORY)
+            RemoveDirectoryW(p.c_str());
+        else
+            DeleteFileW(p.c_str());
         return;
     }
     WIN32_FIND_DATAW fd;
@@ -48,7 +52,8 @@ void RemoveTree(const std::wstring& path) {
 
 void MakeDirs(const std::wstring& path) {
     std::wstring p = path;
-    while (!p.empty() && p.back() == L'\\') p.pop_back();
+    while (!p.empty() && p.back() == L'\\')
+        p.pop_back();
     if (p.empty() || PathExists(p)) return;
     size_t slash = p.find_last_of(L'\\');
     if (slash != std::wstring::npos && slash > 2) MakeDirs(p.substr(0, slash));
@@ -78,7 +83,8 @@ std::string ReadBytes(const std::wstring& path) {
     std::string out;
     char buf[65536];
     DWORD got = 0;
-    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
+    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got > 0)
+        out.append(buf, got);
     CloseHandle(h);
     return out;
 }
@@ -87,8 +93,8 @@ void WriteAnsi(const std::wstring& path, const std::wstring& text) {
     int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
                                 nullptr, nullptr);
     std::string s(n, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), s.data(), n,
-                        nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), s.data(), n, nullptr,
+                        nullptr);
     WriteBytes(path, s);
 }
 
@@ -130,8 +136,10 @@ int RunAndWait(const std::wstring& commandLine, const std::wstring& currentDir, 
         return -1;
     DWORD wait = WaitForSingleObject(pi.hProcess, timeoutMs);
     DWORD code = static_cast<DWORD>(-1);
-    if (wait == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-    else TerminateProcess(pi.hProcess, 1);
+    if (wait == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi.hProcess, &code);
+    else
+        TerminateProcess(pi.hProcess, 1);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return static_cast<int>(code);

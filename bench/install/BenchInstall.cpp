@@ -80,15 +80,6 @@ HWND WalkToStart(InstallerProcess& app, HWND main, const std::wstring& target) {
     return start;
 }
 
-std::wstring DesktopFolder() {
-    wchar_t buf[MAX_PATH] = L"";
-    DWORD size = sizeof buf;
-    RegGetValueW(HKEY_CURRENT_USER,
-                 L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                 L"Desktop", RRF_RT_REG_SZ, nullptr, buf, &size);
-    return buf;
-}
-
 // A file whose appearance marks the end of a step, in the order the installer takes them.
 struct Milestone {
     const char* step;

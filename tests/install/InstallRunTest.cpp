@@ -43,15 +43,6 @@ std::wstring WindowsFontsFolder() {
     return std::wstring(buf) + L"\\fonts\\";
 }
 
-std::wstring DesktopFolder() {
-    wchar_t buf[MAX_PATH] = L"";
-    DWORD size = sizeof buf;
-    RegGetValueW(HKEY_CURRENT_USER,
-                 L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                 L"Desktop", RRF_RT_REG_SZ, nullptr, buf, &size);
-    return buf;
-}
-
 // The seven suite fonts removed from Windows, so that a run installs them again.
 void RemoveSuiteFonts() {
     HKEY key;
@@ -73,31 +64,6 @@ std::optional<std::wstring> FontValue(int index) {
         return std::nullopt;
     return std::wstring(data);
 }
-
-// The screen resolution a new process sees (GetDeviceCaps follows this value), restored after.
-class LogPixels {
-public:
-    explicit LogPixels(DWORD value) {
-        DWORD size = sizeof old_;
-        had_ = RegGetValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels", RRF_RT_REG_DWORD, nullptr,
-                            &old_, &size) == ERROR_SUCCESS;
-        Set(value);
-    }
-    ~LogPixels() {
-        if (had_)
-            Set(old_);
-        else
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels");
-    }
-
-private:
-    static constexpr const wchar_t* kDesktop = L"Control Panel\\Desktop";
-    DWORD old_ = 0;
-    bool had_ = false;
-    static void Set(DWORD v) {
-        RegSetKeyValueW(HKEY_CURRENT_USER, kDesktop, L"LogPixels", REG_DWORD, &v, sizeof v);
-    }
-};
 
 struct Link {
     std::wstring path, workingFolder, description, arguments;
@@ -298,7 +264,7 @@ FILETIME WriteTime(const std::wstring& path) {
 }
 
 TEST_F(InstallRun, CompleteRunAtLargeFonts) {
-    LogPixels dpi(120);
+    LogPixelsOverride dpi(120);
     DeleteFileW((DesktopFolder() + L"\\Velmora.lnk").c_str());
     Walk w;
     w.target = Target();
@@ -381,7 +347,7 @@ TEST_F(InstallRun, CompleteRunAtLargeFonts) {
 }
 
 TEST_F(InstallRun, SmallFontsEndOnTheLargeFontPage) {
-    LogPixels dpi(96);
+    LogPixelsOverride dpi(96);
     Walk w;
     w.target = Target();
     w.driverTicked = false;
@@ -396,7 +362,7 @@ TEST_F(InstallRun, SmallFontsEndOnTheLargeFontPage) {
 }
 
 TEST_F(InstallRun, DriverStepFollowsTheBoxAndTheAnswer) {
-    LogPixels dpi(120);
+    LogPixelsOverride dpi(120);
     struct Case {
         const char* name;
         bool ticked, yes, folderPresent, linesExpected;
@@ -430,7 +396,7 @@ TEST_F(InstallRun, DriverStepFollowsTheBoxAndTheAnswer) {
 }
 
 TEST_F(InstallRun, ASecondRunKeepsTheDatabaseTheCounterAndOtherSettings) {
-    LogPixels dpi(120);
+    LogPixelsOverride dpi(120);
     Walk w;
     w.target = Target();
     w.driverTicked = false;
@@ -491,7 +457,7 @@ TEST_F(InstallRun, ASuiteLibraryThatFillsTheDiskFailsAndTheNextIsStillCopied) {
     wchar_t small[8] = L"";
     if (!GetEnvironmentVariableW(L"VELMORA_TEST_SMALL_DISK", small, 8))
         GTEST_SKIP() << "no small disk (VELMORA_TEST_SMALL_DISK) in this run";
-    LogPixels dpi(120);
+    LogPixelsOverride dpi(120);
     RemoveTree(std::wstring(small) + L"Velmora");
     Walk w;
     w.target = std::wstring(small) + L"Velmora\\";
@@ -510,7 +476,7 @@ TEST_F(InstallRun, ASuiteLibraryThatFillsTheDiskFailsAndTheNextIsStillCopied) {
 }
 
 TEST_F(InstallRun, ATargetWithBlanksAndCyrillicLetters) {
-    LogPixels dpi(120);
+    LogPixelsOverride dpi(120);
     const std::wstring target = L"C:\\Program Files\\Велмора тест\\";
     RemoveTree(target);
     Walk w;
@@ -532,7 +498,7 @@ TEST_F(InstallRun, ATargetWithBlanksAndCyrillicLetters) {
 // Also a target typed relative to the installer's folder, which the whole run, the updater
 // hand-over and the link included, must take as that folder.
 TEST_F(InstallRun, TheAlternativeBrandIntoARelativeFolder) {
-    LogPixels dpi(120);
+    LogPixelsOverride dpi(120);
     DeleteFileW((DesktopFolder() + L"\\Sorvel.lnk").c_str());
     Walk w;
     w.target = L"Holter";
@@ -550,7 +516,7 @@ TEST_F(InstallRun, TheAlternativeBrandIntoARelativeFolder) {
 }
 
 TEST_F(InstallRun, ACloseRequestWhileBusyIsRefused) {
-    LogPixels dpi(120);
+    LogPixelsOverride dpi(120);
     Walk w;
     w.target = Target();
     w.driverTicked = false;

@@ -154,3 +154,34 @@ std::string U8(const std::wstring& s) {
                         nullptr);
     return out;
 }
+
+std::wstring DesktopFolder() {
+    wchar_t buf[MAX_PATH] = L"";
+    DWORD size = sizeof buf;
+    RegGetValueW(HKEY_CURRENT_USER,
+                 L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                 L"Desktop", RRF_RT_REG_SZ, nullptr, buf, &size);
+    return buf;
+}
+
+namespace {
+const wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
+} // namespace
+
+LogPixelsOverride::LogPixelsOverride() {
+    DWORD size = sizeof saved_;
+    had_ = RegGetValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr,
+                        &saved_, &size) == ERROR_SUCCESS;
+}
+
+LogPixelsOverride::~LogPixelsOverride() {
+    if (had_)
+        Set(saved_);
+    else
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
+}
+
+void LogPixelsOverride::Set(DWORD pixelsPerInch) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", REG_DWORD, &pixelsPerInch,
+                    sizeof pixelsPerInch);
+}

@@ -45,5 +45,25 @@ std::wstring TestExeFolder();
 int RunAndWait(const std::wstring& commandLine, const std::wstring& currentDir = L"",
                DWORD timeoutMs = 120000);
 
+// The current user's desktop folder, as the shell folders in the registry name it.
+std::wstring DesktopFolder();
+
+// The screen resolution that processes started from now on see (GetDeviceCaps follows
+// HKCU\Control Panel\Desktop\LogPixels for a new process); the earlier value comes back when
+// the object goes.
+class LogPixelsOverride {
+public:
+    LogPixelsOverride();
+    explicit LogPixelsOverride(DWORD pixelsPerInch) : LogPixelsOverride() { Set(pixelsPerInch); }
+    ~LogPixelsOverride();
+    LogPixelsOverride(const LogPixelsOverride&) = delete;
+    LogPixelsOverride& operator=(const LogPixelsOverride&) = delete;
+    void Set(DWORD pixelsPerInch);
+
+private:
+    bool had_ = false;
+    DWORD saved_ = 0;
+};
+
 // UTF-8 for GoogleTest messages.
 std::string U8(const std::wstring& s);

@@ -13,40 +13,6 @@
 
 namespace {
 
-const wchar_t DesktopKey[] = L"Control Panel\\Desktop";
-
-std::optional<DWORD> ReadLogPixels() {
-    DWORD value = 0, bytes = sizeof(value), type = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, DesktopKey, L"LogPixels", RRF_RT_REG_DWORD, &type, &value,
-                     &bytes) != ERROR_SUCCESS)
-        return std::nullopt;
-    return value;
-}
-
-void WriteLogPixels(const std::optional<DWORD>& value) {
-    UniqueRegKey key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, DesktopKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              key.put(), nullptr),
-              0);
-    if (!value) {
-        RegDeleteValueW(key.get(), L"LogPixels");
-        return;
-    }
-    RegSetValueExW(key.get(), L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*value),
-                   sizeof(DWORD));
-}
-
-// The resolution the prefix's processes start with; restored when the test ends.
-class LogPixelsOverride {
-public:
-    LogPixelsOverride() : saved_(ReadLogPixels()) {}
-    ~LogPixelsOverride() { WriteLogPixels(saved_); }
-    void Set(DWORD pixelsPerInch) { WriteLogPixels(pixelsPerInch); }
-
-private:
-    std::optional<DWORD> saved_;
-};
-
 // Spelled out here rather than taken from the code under test.
 const wchar_t ExpectedQuestion[] =
     L"Изменения в настройки внесены, для того чтобы они\r\n"

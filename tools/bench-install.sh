@@ -4,19 +4,24 @@
 # inside the measured time) and times the click on "Начать установку" up to the closing
 # question; then times `cp -r` of the same folders (DTAfb, Firebird, UDF, backup, Updater,
 # fonts) to a fresh folder on the same file system, and prints both times and their ratio.
-# Builds the i686 preset into build/bench-install-i686; works in build/bench-install with the
+# Builds the preset this machine runs (i686, or x86_64 where it runs 64-bit code only) into
+# build/bench-install-PRESET; works in build/bench-install with the
 # Wine prefix build/wine-bench-install/prefix.
 # It also prints when each step's result appeared on disk, to show where the time goes.
 # Usage: tools/bench-install.sh
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-bdir="${VELMORA_BENCH_BUILD:-$root/build/bench-install-i686}"
+[ "${1:-}" = --on-virtual-display ] || "$root/tools/setup.sh"
+. "$root/tools/wine-env.sh"
+preset=$(velmora_runnable_preset)
+bdir="${VELMORA_BENCH_BUILD:-$root/build/bench-install-$preset}"
 work="$root/build/bench-install"
 database_mb=512
 
 if [ "${1:-}" != --on-virtual-display ]; then
+    [ "$preset" = i686 ] || echo "bench-install: using the x86_64 build: $VELMORA_WINE32_WHY"
     if [ ! -f "$bdir/CMakeCache.txt" ]; then
-        cmake --preset i686 -B "$bdir" >/dev/null
+        cmake --preset "$preset" -B "$bdir" >/dev/null
     fi
     cmake --build "$bdir" -j2 --target bench_install MakeDistribution Install >/dev/null
     export WINEPREFIX="$root/build/wine-bench-install/prefix"
@@ -24,7 +29,6 @@ if [ "${1:-}" != --on-virtual-display ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --on-virtual-display "$@"
 fi
 
-. "$root/tools/wine-env.sh"
 winpath() { local p=${1//\//\\}; echo "Z:$p"; }
 now() { date +%s.%N; }
 

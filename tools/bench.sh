@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Benchmarks (never run by the tests): builds one (i686, Release) into build/bench-i686 when
+# Benchmarks (never run by the tests): builds one (Release; i686, or x86_64 where the machine
+# runs 64-bit code only) into build/bench-PRESET when
 # needed and runs it under Wine in a prefix of its own.
 #   tools/bench.sh copy [--chunks]  CopyFileStream, CopyFileW and CopyFolderTree: MB/s and the
 #                                   ratio to CopyFileW (--chunks also compares chunk sizes)
@@ -12,10 +13,13 @@ backdrop) target=backdrop_bench; exe=bench/backdrop/backdrop_bench.exe ;;
 *) echo "usage: tools/bench.sh copy [--chunks] | backdrop" >&2; exit 2 ;;
 esac
 shift
-bdir="$root/build/bench-i686"
 "$root/tools/setup.sh"
+. "$root/tools/wine-env.sh"
+preset=$(velmora_runnable_preset)
+bdir="$root/build/bench-$preset"
+[ "$preset" = i686 ] || echo "bench: using the x86_64 build: $VELMORA_WINE32_WHY"
 if [ ! -f "$bdir/CMakeCache.txt" ]; then
-    cmake --preset i686 -B "$bdir" -DBUILD_TESTING=OFF >/dev/null
+    cmake --preset "$preset" -B "$bdir" -DBUILD_TESTING=OFF >/dev/null
 fi
 cmake --build "$bdir" -j2 --target "$target" >/dev/null
 export WINEPREFIX="$root/build/wine-bench/prefix"

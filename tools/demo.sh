@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The demo: builds the shipped (i686) installer, lays out a demo distribution folder in demo/
+# The demo: builds the shipped (i686) installer (on a machine that runs 64-bit code only, the
+# x86_64 one, and says so), lays out a demo distribution folder in demo/
 # with the same generator the tests use, copies Install.exe into it and starts it under Wine.
 # With $DISPLAY set the wizard opens on that display for a person to walk through. Without one
 # it runs on a virtual display (Xvfb) and walks through the whole wizard by itself, installing
@@ -9,16 +10,21 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
+# Wine must be there before wine-env.sh can tell which builds this machine runs.
+[ "${1:-}" = --on-virtual-display ] || tools/setup.sh
 . tools/wine-env.sh
 
+preset=$(velmora_runnable_preset)
 # A build folder of its own, so that the demo never disturbs a developer's test build.
-bdir="${VELMORA_DEMO_BUILD:-$root/build/demo-i686}"
+bdir="${VELMORA_DEMO_BUILD:-$root/build/demo-$preset}"
 programs="$bdir/tests/programs"
 
 if [ "${1:-}" != --on-virtual-display ]; then
-    tools/setup.sh
+    if [ "$preset" != i686 ]; then
+        echo "demo: using the x86_64 build, not the shipped i686 one: $VELMORA_WINE32_WHY"
+    fi
     if [ ! -f "$bdir/CMakeCache.txt" ]; then
-        cmake --preset i686 -B "$bdir" >/dev/null
+        cmake --preset "$preset" -B "$bdir" >/dev/null
     fi
     cmake --build "$bdir" -j"$(nproc)" --target Install MakeDistribution DemoWalk >/dev/null
 fi
@@ -97,5 +103,5 @@ elif [ -n "${DISPLAY:-}" ]; then
     run_for_a_person
 else
     echo "demo: no \$DISPLAY; walking through the wizard on a virtual display (Xvfb)"
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --on-virtual-display
+    VELMORA_DEMO_BUILD="$bdir" exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --on-virtual-display
 fi

@@ -1,4 +1,41 @@
-# Sourced by the scripts that run Windows programs under Wine.
+# Sourced by the scripts that run Windows programs under Wine (after tools/setup.sh).
+
+# Whether this machine runs 32-bit programs, decided once here and passed on to every script
+# and test started from the one that decided. Some machines run 64-bit code only ("IA-32
+# emulation off"): there Wine's 32-bit loader fails with "Exec format error", so Wine runs with
+# its 64-bit loader in a 64-bit prefix and only the x86_64 build can be run. Running the 32-bit
+# loader is the only reliable test. VELMORA_WINE_64_ONLY=1 asks for the 64-bit-only way on any
+# machine, so that it can be tried anywhere.
+#   VELMORA_WINE32      1 where the i686 build can run under Wine, 0 where it cannot
+#   VELMORA_WINE32_WHY  why not, for the scripts' messages
+if [ -z "${VELMORA_WINE32:-}" ]; then
+    if [ "${VELMORA_WINE_64_ONLY:-0}" != 0 ]; then
+        VELMORA_WINE32=0
+        VELMORA_WINE32_WHY="VELMORA_WINE_64_ONLY is set (as on a machine that cannot execute 32-bit programs)"
+    elif /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        VELMORA_WINE32=1
+        VELMORA_WINE32_WHY=
+    else
+        VELMORA_WINE32=0
+        VELMORA_WINE32_WHY="this machine cannot execute 32-bit programs (IA-32 emulation off)"
+    fi
+    export VELMORA_WINE32 VELMORA_WINE32_WHY
+fi
+if [ "$VELMORA_WINE32" = 0 ]; then
+    velmora_wine64_shims="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64-only"
+    case ":$PATH:" in
+    *":$velmora_wine64_shims:"*) ;;
+    *) export PATH="$velmora_wine64_shims:$PATH" ;;
+    esac
+    export WINELOADER=/usr/lib/wine/wine64 WINEARCH=win64
+fi
+
+# The build preset whose programs this machine runs under Wine: the shipped i686 one where it
+# can, x86_64 where it runs 64-bit code only.
+velmora_runnable_preset() {
+    if [ "$VELMORA_WINE32" = 1 ]; then echo i686; else echo x86_64; fi
+}
+
 # Keeps Wine from offering Mono and Gecko downloads and from writing desktop menu entries.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=;mshtml="
 export WINEDEBUG="${WINEDEBUG:--all}"
@@ -7,7 +44,11 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 # finished before (the marker file is written last).
 make_prefix() {
     local prefix=$1
-    if [ -f "$prefix/.ready" ]; then return 0; fi
+    # Only a 64-bit prefix serves the 64-bit loader; one made elsewhere is made anew.
+    if [ -f "$prefix/.ready" ] &&
+        { [ "$VELMORA_WINE32" = 1 ] || [ -d "$prefix/drive_c/windows/syswow64" ]; }; then
+        return 0
+    fi
     rm -rf "$prefix"
     mkdir -p "$prefix"
     WINEPREFIX="$prefix" wineboot -i >/dev/null 2>&1

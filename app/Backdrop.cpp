@@ -1,6 +1,6 @@
-#include "Backdrop.h"
-#include "Png.h"
-#include "../common/Errors.h"
+#include "app/Backdrop.h"
+#include "app/Png.h"
+#include "common/Errors.h"
 
 #include <richedit.h>
 

@@ -1,12 +1,12 @@
 // The program's entry: the common library's start-up, the main window and the message loop.
-#include "Application.h"
-#include "Main.h"
-#include "../common/VL_Common_Proc.h"
-#include "../common/VL_Common_Var.h"
-#include "../common/WinUtil.h"
-#include "../common/unitMyLog.h"
-#include "../dialogs/ScreenMonitorManager.h"
-#include "../dialogs/WaitRun.h"
+#include "ui/Application.h"
+#include "app/Main.h"
+#include "common/VL_Common_Proc.h"
+#include "common/VL_Common_Var.h"
+#include "common/WinUtil.h"
+#include "common/unitMyLog.h"
+#include "dialogs/ScreenMonitorManager.h"
+#include "dialogs/WaitRun.h"
 
 namespace {
 

@@ -2,18 +2,18 @@
 // fonts, driver, updater hand-over, desktop shortcut, in this order, each step reported as a
 // line of the progress list. Errors that end the run are not caught here: they reach the
 // application's error box, after the busy state has been left.
-#include "Application.h"
-#include "Main.h"
-#include "../common/Errors.h"
-#include "../common/VL_Common_Proc.h"
-#include "../common/WinUtil.h"
-#include "../install/FileOperations.h"
-#include "../install/ProcessLaunch.h"
-#include "../install/Updater.h"
-#include "../resources/resource.h"
-#include "../system/DisplayFonts.h"
-#include "../system/Fonts.h"
-#include "../system/Shortcut.h"
+#include "ui/Application.h"
+#include "app/Main.h"
+#include "common/Errors.h"
+#include "common/VL_Common_Proc.h"
+#include "common/WinUtil.h"
+#include "install/FileOperations.h"
+#include "install/ProcessLaunch.h"
+#include "install/Updater.h"
+#include "resources/resource.h"
+#include "system/DisplayFonts.h"
+#include "system/Fonts.h"
+#include "system/Shortcut.h"
 
 #include <oleauto.h>
 

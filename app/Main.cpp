@@ -1,9 +1,9 @@
-#include "Main.h"
-#include "../common/Errors.h"
-#include "../common/VL_Common_Proc.h"
-#include "../common/WinUtil.h"
-#include "../dialogs/MessageForm.h"
-#include "../resources/resource.h"
+#include "app/Main.h"
+#include "common/Errors.h"
+#include "common/VL_Common_Proc.h"
+#include "common/WinUtil.h"
+#include "dialogs/MessageForm.h"
+#include "resources/resource.h"
 
 #include <shlobj.h>
 

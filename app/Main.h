@@ -1,7 +1,7 @@
 #pragma once
 // The main window of the wizard: its six pages, their controls and the navigation between them.
-#include "Backdrop.h"
-#include "Window.h"
+#include "app/Backdrop.h"
+#include "ui/Window.h"
 
 #include <memory>
 #include <string>

@@ -1,5 +1,5 @@
-#include "Png.h"
-#include "../common/Errors.h"
+#include "app/Png.h"
+#include "common/Errors.h"
 
 #include <zlib.h>
 

@@ -1,5 +1,5 @@
-#include "IniFile.h"
-#include "NumberFormat.h"
+#include "common/IniFile.h"
+#include "common/NumberFormat.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "VL_Common_Const.h"
+#include "common/VL_Common_Const.h"
 
 const std::array<TDictEntry, 3> BodyTypesDefault = {{
     {L"Normo", L"Нормостеник"},

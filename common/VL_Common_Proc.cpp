@@ -1,7 +1,7 @@
-#include "VL_Common_Proc.h"
-#include "IniFile.h"
-#include "VL_Common_Const.h"
-#include "VL_Common_Var.h"
+#include "common/VL_Common_Proc.h"
+#include "common/IniFile.h"
+#include "common/VL_Common_Const.h"
+#include "common/VL_Common_Var.h"
 
 #include <windows.h>
 

@@ -1,9 +1,9 @@
-#include "VL_Common_Var.h"
-#include "Errors.h"
-#include "IniFile.h"
-#include "NumberFormat.h"
-#include "WinUtil.h"
-#include "unitMyLog.h"
+#include "common/VL_Common_Var.h"
+#include "common/Errors.h"
+#include "common/IniFile.h"
+#include "common/NumberFormat.h"
+#include "common/WinUtil.h"
+#include "common/unitMyLog.h"
 
 std::wstring ProgramPath;
 TSettings Settings;

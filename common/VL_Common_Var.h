@@ -1,7 +1,7 @@
 #pragma once
 // Common variables of the suite: where the program lives, its settings and its language.
 // Set once at start-up and read-only afterwards.
-#include "VL_Common_Types.h"
+#include "common/VL_Common_Types.h"
 
 #include <string>
 

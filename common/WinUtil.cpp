@@ -1,5 +1,5 @@
-#include "WinUtil.h"
-#include "Errors.h"
+#include "common/WinUtil.h"
+#include "common/Errors.h"
 
 #include <algorithm>
 #include <vector>

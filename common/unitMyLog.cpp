@@ -1,5 +1,5 @@
-#include "unitMyLog.h"
-#include "Errors.h"
+#include "common/unitMyLog.h"
+#include "common/Errors.h"
 
 TMyLog* MyLog = nullptr;
 

@@ -1,7 +1,7 @@
 #pragma once
 // The suite's diagnostic journal: a bounded text file beside the executable, newest entry
 // first, plus an optional additional file, and an information event per message.
-#include "WinUtil.h"
+#include "common/WinUtil.h"
 
 #include <cstdint>
 #include <memory>

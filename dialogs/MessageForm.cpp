@@ -1,6 +1,6 @@
-#include "MessageForm.h"
-#include "ScreenMonitorManager.h"
-#include "../common/Errors.h"
+#include "dialogs/MessageForm.h"
+#include "dialogs/ScreenMonitorManager.h"
+#include "common/Errors.h"
 
 #include <cmath>
 #include <limits>

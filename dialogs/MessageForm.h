@@ -1,7 +1,7 @@
 #pragma once
 // The small stay-on-top message window that closes itself after a countdown unless the user
 // answers it or stops the countdown. ShowMessageForm is the only way the program opens it.
-#include "../app/Window.h"
+#include "ui/Window.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "ScreenMonitorManager.h"
-#include "../app/Application.h"
-#include "../common/Errors.h"
+#include "dialogs/ScreenMonitorManager.h"
+#include "ui/Application.h"
+#include "common/Errors.h"
 
 #include <string>
 #include <vector>

@@ -1,5 +1,5 @@
-#include "WaitRun.h"
-#include "../common/Errors.h"
+#include "dialogs/WaitRun.h"
+#include "common/Errors.h"
 
 #include <commctrl.h>
 

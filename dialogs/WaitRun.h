@@ -1,7 +1,7 @@
 #pragma once
 // The launch-progress window the suite's programs share: a caption, a line of text and a bar
 // that moves one step per Next. The installer keeps one hidden instance.
-#include "../app/Window.h"
+#include "ui/Window.h"
 
 #include <cstdint>
 #include <memory>

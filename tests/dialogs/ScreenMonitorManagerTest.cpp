@@ -1,6 +1,6 @@
 // Screen metrics against the figures Windows (Wine) reports for the same display.
 #include "support/TestSupport.h"
-#include "app/Application.h"
+#include "ui/Application.h"
 #include "common/Errors.h"
 #include "dialogs/ScreenMonitorManager.h"
 

@@ -1,4 +1,4 @@
-#include "Window.h"
+#include "ui/Window.h"
 
 TWindow::~TWindow() {
     if (Handle) {

@@ -1,5 +1,5 @@
-#include "Application.h"
-#include "../common/Errors.h"
+#include "ui/Application.h"
+#include "common/Errors.h"
 
 #include <objbase.h>
 

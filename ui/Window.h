@@ -106,7 +106,7 @@ private:
     TPanel* active_ = nullptr;
 };
 
-#include "Application.h"
+#include "ui/Application.h"
 
 template <class F> void GuardCallback(F&& f) {
     try {

@@ -21,7 +21,7 @@ if [ -n "$small" ]; then export VELMORA_TEST_SMALL_DISK="$small"; else
 
 # Whether a build folder holds the 32-bit build (its compiler names the target).
 is_i686_build() {
-    grep -q '^CMAKE_CXX_COMPILER:[A-Z]*=.*i686-w64-mingw32' "$1/CMakeCache.txt" 2>/dev/null
+    grep -q '^CMAKE_LINKER:FILEPATH=.*i686-w64-mingw32' "$1/CMakeCache.txt" 2>/dev/null
 }
 
 status=0

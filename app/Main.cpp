@@ -4,6 +4,7 @@
 #include "common/WinUtil.h"
 #include "dialogs/MessageForm.h"
 #include "resources/resource.h"
+#include "system/DisplayFonts.h"
 
 #include <shlobj.h>
 
@@ -91,10 +92,6 @@ struct CoTaskMemDeleter {
 };
 
 } // namespace
-
-bool IsSorvelBrandName(const std::wstring& productName) {
-    return SameTextLocale(productName, L"Sorvel");
-}
 
 TFMain::TFMain() {
     RECT r{0, 0, ClientWidth, ClientHeight};
@@ -444,6 +441,21 @@ void TFMain::BtnInputComponentsBackClick() {
     SetActivePage(*tsInputPath);
 }
 
+void TFMain::BtnInsatallClick() {
+    Fcopyfrom = DistributionFolder();
+    TInstallInputs inputs;
+    inputs.Target = PathText();
+    inputs.Source = Fcopyfrom;
+    inputs.InstallDriver = DriverInstallChecked();
+    inputs.RuntimeSet = WindowsIndex();
+    inputs.SorvelBrand = IsSorvelBrand;
+    RunInstallSequence(inputs, *this);
+}
+
+void TFMain::BtnChangeFontClick() {
+    if (ChangeToLargeFontsAndOfferRestart(Handle, Application.Title)) Close();
+}
+
 void TFMain::BtnExitClick() {
     Close();
 }
@@ -458,6 +470,48 @@ void TFMain::Close() {
 
 int TFMain::AskMessage(const std::wstring& text, UINT flags) {
     return MessageBoxW(Handle, text.c_str(), Application.Title.c_str(), flags);
+}
+
+// ---- The installation run's surroundings -----------------------------------------------------
+
+void TFMain::BeginProgress() {
+    ClearLog();
+    ShowLog();
+    SetActivePage(*tsProgressInstall);
+}
+
+void TFMain::AddProgressLine(const std::wstring& text) {
+    lastProgressLine_ = AddLogLine(text);
+}
+
+void TFMain::ReplaceLastProgressLine(const std::wstring& text) {
+    SetLogLine(lastProgressLine_, text);
+}
+
+void TFMain::ProcessMessages() {
+    Application.ProcessMessages();
+}
+
+bool TFMain::Ask(const std::wstring& question) {
+    return AskMessage(question, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void TFMain::ReportError(const std::wstring& text) {
+    AskMessage(text, MB_OK | MB_ICONERROR);
+}
+
+void TFMain::SetBusy(bool busy) {
+    FCanClose = !busy;
+    Application.SetBusyCursor(busy);
+}
+
+void TFMain::Finish(bool smallFonts) {
+    EnableWindow(BtnExit, TRUE);
+    if (smallFonts) {
+        SetActivePage(*tsChangeFontSize);
+        return;
+    }
+    if (Ask(L"Установка завершена. Выйти из программы установки?")) Close();
 }
 
 // ---- Messages -------------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #pragma once
 // The main window of the wizard: its six pages, their controls and the navigation between them.
 #include "app/Backdrop.h"
+#include "install/InstallSequence.h"
 #include "ui/Window.h"
 
 #include <memory>
@@ -10,7 +11,8 @@
 // True for a build whose product name (string-table entry 1) is the alternative brand.
 extern bool IsSorvelBrand;
 
-class TFMain : public TWindow {
+// Also the installation run's surroundings: its progress list, questions and busy state.
+class TFMain : public TWindow, public TInstallHost {
 public:
     TFMain();
 
@@ -75,11 +77,17 @@ public:
     void BtnExitClick();
     void BtnChangeFontClick();
 
-    // The font step of the installation: every font of the distribution's fonts folder that
-    // Windows lacks, each reported as a progress line.
-    void InstallFonts();
-    void InstallFont(const std::wstring& FileName);
     void FormCloseQuery(bool& CanClose);
+
+    // TInstallHost.
+    void BeginProgress() override;
+    void AddProgressLine(const std::wstring& text) override;
+    void ReplaceLastProgressLine(const std::wstring& text) override;
+    void ProcessMessages() override;
+    bool Ask(const std::wstring& question) override;
+    void ReportError(const std::wstring& text) override;
+    void SetBusy(bool busy) override;
+    void Finish(bool smallFonts) override;
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -139,6 +147,8 @@ private:
                     int x, int y, int width, int height, int id, HFONT font);
 
     HWND lastFocus_ = nullptr;
+    // The progress line the installation run added last.
+    int lastProgressLine_ = -1;
 
     void OnCommand(int id);
     const PageKeys* CurrentKeys() const;
@@ -150,6 +160,3 @@ private:
 };
 
 extern TFMain* FMain;
-
-// Whether `productName` names the alternative brand, by the user's locale's upper case.
-bool IsSorvelBrandName(const std::wstring& productName);

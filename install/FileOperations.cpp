@@ -194,7 +194,7 @@ void SetReadOnlyAttribute(const std::wstring& FileName, bool ReadOnly) {
     SetFileAttributesW(FileName.c_str(), attributes);
 }
 
-bool ShellCopyFolder(const std::wstring& Source, const std::wstring& Destination) {
+bool ShellCopyFolder(const std::wstring& Source, const std::wstring& Destination, bool Silent) {
     // The shell reads lists of paths, each list ended by a second zero.
     std::wstring from = ExcludeTrailingPathDelimiter(Source) + L'\0';
     std::wstring to = ExcludeTrailingPathDelimiter(Destination) + L'\0';
@@ -204,6 +204,8 @@ bool ShellCopyFolder(const std::wstring& Source, const std::wstring& Destination
     operation.pFrom = from.c_str();
     operation.pTo = to.c_str();
     operation.fFlags = FOF_FILESONLY;
+    if (Silent)
+        operation.fFlags |= FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
     // A copy the user cancelled halfway can come back as 0 with the aborted flag set.
     return SHFileOperationW(&operation) == 0 && !operation.fAnyOperationsAborted;
 }

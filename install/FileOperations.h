@@ -37,5 +37,7 @@ extern const std::size_t CopyFileStreamChunkSize;
 void SetReadOnlyAttribute(const std::wstring& FileName, bool ReadOnly);
 
 // Copies the folder Source to Destination through the Windows shell, which shows its own
-// progress window and questions. Returns true when the shell reports success.
-bool ShellCopyFolder(const std::wstring& Source, const std::wstring& Destination);
+// progress window and questions, unless Silent: then nothing is shown, files of the same name
+// are replaced and errors are only reported. Returns true when the shell reports success.
+bool ShellCopyFolder(const std::wstring& Source, const std::wstring& Destination,
+                     bool Silent = false);

@@ -1,9 +1,6 @@
-// The installation run behind "Начать установку": settings, database, database-server runtime,
-// fonts, driver, updater hand-over, desktop shortcut, in this order, each step reported as a
-// line of the progress list. Errors that end the run are not caught here: they reach the
-// application's error box, after the busy state has been left.
-#include "ui/Application.h"
-#include "app/Main.h"
+// The installation run. Its order, lines and outcomes are those the clinic's technicians know
+// from the wizard; the unattended mode runs the very same steps.
+#include "install/InstallSequence.h"
 #include "common/Errors.h"
 #include "common/VL_Common_Proc.h"
 #include "common/WinUtil.h"
@@ -16,6 +13,8 @@
 #include "system/Shortcut.h"
 
 #include <oleauto.h>
+
+#include <vector>
 
 namespace {
 
@@ -65,49 +64,46 @@ void WriteLastNum(const std::wstring& file) {
     if (!ok) DeleteFileW(file.c_str());
 }
 
-// Busy from the settings to the last runtime file: the window refuses to close and shows the
+// Busy from the settings to the last runtime file: the host refuses to close and shows the
 // hourglass. Left on every way out, a raised error included.
 class TBusyState {
 public:
-    explicit TBusyState(TFMain& form) : form_(form) {
-        form_.FCanClose = false;
-        Application.SetBusyCursor(true);
-    }
+    explicit TBusyState(TInstallHost& host) : host_(host) { host_.SetBusy(true); }
     ~TBusyState() { Leave(); }
     void Leave() {
-        form_.FCanClose = true;
-        Application.SetBusyCursor(false);
+        if (busy_) host_.SetBusy(false);
+        busy_ = false;
     }
     TBusyState(const TBusyState&) = delete;
     TBusyState& operator=(const TBusyState&) = delete;
 
 private:
-    TFMain& form_;
+    TInstallHost& host_;
+    bool busy_ = true;
 };
 
-} // namespace
-
-// One run of the sequence: the wizard's inputs and the progress line reported last.
+// One run of the sequence: its inputs and the progress line reported last.
 class TInstallRun {
 public:
-    explicit TInstallRun(TFMain& form) : f(form) {}
-    void Execute();
+    TInstallRun(const TInstallInputs& inputs, TInstallHost& host) : in(inputs), host(host) {}
+    TInstallOutcome Execute();
 
 private:
-    TFMain& f;
+    const TInstallInputs& in;
+    TInstallHost& host;
     std::wstring target;
     std::wstring source;
-    int line = -1;
-
-    void AddLine(const std::wstring& text) {
-        line = f.AddLogLine(text);
-        lineText = text;
-    }
-    void AppendOutcome(const std::wstring& outcome) { f.SetLogLine(line, lineText + outcome); }
     std::wstring lineText;
 
+    void AddLine(const std::wstring& text) {
+        host.AddProgressLine(text);
+        lineText = text;
+    }
+    void AppendOutcome(const std::wstring& outcome) {
+        host.ReplaceLastProgressLine(lineText + outcome);
+    }
     void Fail(const std::wstring& text) {
-        MessageBoxW(f.Handle, text.c_str(), Application.Title.c_str(), MB_OK | MB_ICONERROR);
+        host.ReportError(text);
         AddLine(text);
     }
     bool CreateTargetFolder();
@@ -119,13 +115,12 @@ private:
     bool CopyOne(const std::wstring& from, const std::wstring& to, const std::wstring& name);
     void InstallDriver();
     void CreateDesktopShortcut();
-    void Finish();
 };
 
 bool TInstallRun::CopyOne(const std::wstring& from, const std::wstring& to,
                           const std::wstring& name) {
     AddLine(L"Копирование файла " + name + L"....");
-    Application.ProcessMessages();
+    host.ProcessMessages();
     bool copied = CopyFileStream(from + name, to + name);
     AppendOutcome(copied ? kDone : kFailed);
     return copied;
@@ -145,7 +140,7 @@ bool TInstallRun::CreateTargetFolder() {
         return false;
     }
     AddLine(L"Каталог создан...");
-    Application.ProcessMessages();
+    host.ProcessMessages();
     return true;
 }
 
@@ -163,7 +158,7 @@ bool TInstallRun::CreateDatabaseFolder() {
         return false;
     }
     AddLine(L"Каталог <DTAfb> создан...");
-    Application.ProcessMessages();
+    host.ProcessMessages();
     return true;
 }
 
@@ -173,21 +168,19 @@ bool TInstallRun::CopyDatabase() {
     if (FileExists(target + L"DTAfb\\" + name)) {
         AddLine(L"Копирование файла " + name + L"....");
         AppendOutcome(kDatabaseKept);
-        Application.ProcessMessages();
+        host.ProcessMessages();
         return true;
     }
     return CopyOne(source + L"DTAfb\\", target + L"DTAfb\\", name);
 }
 
 void TInstallRun::InstallDriver() {
-    if (!f.DriverInstallChecked()) return;
-    if (MessageBoxW(f.Handle, L"Подключите интерфейсный блок и нажмите \"Yes\"?",
-                    Application.Title.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return;
+    if (!in.InstallDriver) return;
+    if (!host.Ask(L"Подключите интерфейсный блок и нажмите \"Yes\"?")) return;
     if (DirectoryExists(source + L"FTDIDriverInstall"))
-        ShellCopyFolder(source + L"FTDIDriverInstall", target + L"FTDIDriverInstall");
+        ShellCopyFolder(source + L"FTDIDriverInstall", target + L"FTDIDriverInstall", in.Silent);
     AddLine(L"Началась установка драйверов устройства...");
-    UpdateWindow(f.LogList);
+    host.ProcessMessages();
     RunProgram(target + L"FTDIDriverInstall\\FTDIDriverInstall.exe", SW_HIDE, true);
     AddLine(L"Установка драйверов устройства завершена");
 }
@@ -201,76 +194,63 @@ void TInstallRun::CreateDesktopShortcut() {
                 description, product, linkPath);
 }
 
-void TInstallRun::Finish() {
-    EnableWindow(f.BtnExit, TRUE);
-    if (IsSmallFonts()) {
-        f.SetActivePage(*f.tsChangeFontSize);
-        return;
-    }
-    if (MessageBoxW(f.Handle, L"Установка завершена. Выйти из программы установки?",
-                    Application.Title.c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES)
-        f.Close();
-}
+TInstallOutcome TInstallRun::Execute() {
+    // A relative folder means one inside the distribution folder, the current folder until the
+    // updater hand-over moves it; from there on it must be absolute.
+    target = IncludeTrailingPathDelimiter(FullPathName(Trim(in.Target)));
+    source = IncludeTrailingPathDelimiter(in.Source);
+    host.BeginProgress();
+    host.ProcessMessages();
 
-void TInstallRun::Execute() {
-    // A relative folder typed on the path page means one inside the distribution folder, the
-    // current folder until the updater hand-over moves it; from there on it must be absolute.
-    target = IncludeTrailingPathDelimiter(FullPathName(Trim(f.PathText())));
-    f.ClearLog();
-    f.ShowLog();
-    f.SetActivePage(*f.tsProgressInstall);
-    Application.ProcessMessages();
-    f.Fcopyfrom = IncludeTrailingPathDelimiter(ExtractFilePath(ModuleFileName()));
-    source = f.Fcopyfrom;
-
-    if (!CreateTargetFolder()) return;
+    if (!CreateTargetFolder()) return TInstallOutcome::Stopped;
     WriteSettings();
     {
-        TBusyState busy(f);
-        Application.ProcessMessages();
+        TBusyState busy(host);
+        host.ProcessMessages();
         AddLine(L"Создание настроечных файлов....");
-        Application.ProcessMessages();
+        host.ProcessMessages();
         CreateFolderIfMissing(target + L"Settings\\");
         AppendOutcome(kDone);
 
-        if (!CreateDatabaseFolder() || !CopyDatabase()) return;
-        const auto& runtime = f.WindowsIndex() == 0 ? kRuntimeModern : kRuntimeXP;
-        if (!CopyFiles(source + L"Firebird\\", target, runtime, true)) return;
+        if (!CreateDatabaseFolder() || !CopyDatabase()) return TInstallOutcome::Stopped;
+        const auto& runtime = in.RuntimeSet == 0 ? kRuntimeModern : kRuntimeXP;
+        if (!CopyFiles(source + L"Firebird\\", target, runtime, true))
+            return TInstallOutcome::Stopped;
         CreateFolderIfMissing(target + L"intl");
-        if (!CopyFiles(source + L"Firebird\\intl\\", target + L"intl\\", kIntlFiles, true)) return;
+        if (!CopyFiles(source + L"Firebird\\intl\\", target + L"intl\\", kIntlFiles, true))
+            return TInstallOutcome::Stopped;
         CreateFolderIfMissing(target + L"udf");
-        if (!CopyFiles(source + L"Firebird\\udf\\", target + L"udf\\", kUdfFiles, true)) return;
+        if (!CopyFiles(source + L"Firebird\\udf\\", target + L"udf\\", kUdfFiles, true))
+            return TInstallOutcome::Stopped;
         CopyFiles(source + L"UDF\\", target + L"udf\\", kSuiteUdfFiles, false);
 
         if (DirectoryExists(target + L"Settings") && !FileExists(target + L"Settings\\lastnum.dta"))
             WriteLastNum(target + L"Settings\\lastnum.dta");
-        if (IsSorvelBrand) WriteIniString(target + L"btooth.ini", L"Common", L"Disk", L"I");
+        if (in.SorvelBrand) WriteIniString(target + L"btooth.ini", L"Common", L"Disk", L"I");
     }
     try {
-        f.InstallFonts();
+        InstallFontFiles(source + L"fonts\\", FontsDestinationFolder(),
+                         [this](const std::wstring& text) { AddLine(text); });
     } catch (...) {
         // Fonts the workstation lacks are a cosmetic matter; the installation goes on.
     }
     InstallDriver();
     HandOverToUpdater(source, target);
     CreateDesktopShortcut();
-    Finish();
+    host.Finish(IsSmallFonts());
+    return TInstallOutcome::Installed;
 }
 
-void TFMain::BtnInsatallClick() {
-    TInstallRun(*this).Execute();
+} // namespace
+
+TInstallOutcome RunInstallSequence(const TInstallInputs& inputs, TInstallHost& host) {
+    return TInstallRun(inputs, host).Execute();
 }
 
-void TFMain::InstallFonts() {
-    for (const wchar_t* name : FontFileNames)
-        InstallFont(name);
+bool IsSorvelBrandName(const std::wstring& productName) {
+    return SameTextLocale(productName, L"Sorvel");
 }
 
-void TFMain::InstallFont(const std::wstring& FileName) {
-    InstallFontFile(FontsSourceFolder(), FontsDestinationFolder(), FileName,
-                    [this](const std::wstring& text) { AddLogLine(text); });
-}
-
-void TFMain::BtnChangeFontClick() {
-    if (ChangeToLargeFontsAndOfferRestart(Handle, Application.Title)) Close();
+std::wstring DistributionFolder() {
+    return IncludeTrailingPathDelimiter(ExtractFilePath(ModuleFileName()));
 }

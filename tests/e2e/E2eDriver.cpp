@@ -70,14 +70,15 @@ std::wstring BuiltInstallerPath() {
 // ---- The installer's process ----------------------------------------------------------------
 
 InstallerProcess::InstallerProcess(const std::wstring& distributionFolder,
-                                   const std::wstring& workingFolder,
-                                   const std::wstring& installer) {
+                                   const std::wstring& workingFolder, const std::wstring& installer,
+                                   const std::wstring& arguments) {
     std::wstring folder = distributionFolder;
     if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
     std::wstring exe = folder + L"Install.exe";
     const std::wstring built = installer.empty() ? BuiltInstallerPath() : installer;
     if (!CopyFileW(built.c_str(), exe.c_str(), FALSE)) return;
     std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!arguments.empty()) commandLine += L" " + arguments;
     std::wstring current = workingFolder.empty() ? folder : workingFolder;
     STARTUPINFOW si{};
     si.cb = sizeof si;

@@ -29,10 +29,12 @@ class InstallerProcess {
 public:
     // Copies the built installer into `distributionFolder` and starts it from there, with
     // `workingFolder` (default: the distribution folder) as its current directory.
-    // `installer` replaces the built Install.exe (another build of it, say).
+    // `installer` replaces the built Install.exe (another build of it, say); `arguments`
+    // follow the program's quoted path on its command line.
     explicit InstallerProcess(const std::wstring& distributionFolder,
                               const std::wstring& workingFolder = L"",
-                              const std::wstring& installer = L"");
+                              const std::wstring& installer = L"",
+                              const std::wstring& arguments = L"");
     ~InstallerProcess();
     InstallerProcess(const InstallerProcess&) = delete;
     InstallerProcess& operator=(const InstallerProcess&) = delete;

@@ -106,9 +106,9 @@ private:
         host.ReportError(text);
         AddLine(text);
     }
-    bool CreateTargetFolder();
+    bool CreateFolderReported(const std::wstring& folder, const wchar_t* created,
+                              const wchar_t* failed);
     void WriteSettings();
-    bool CreateDatabaseFolder();
     bool CopyDatabase();
     bool CopyFiles(const std::wstring& from, const std::wstring& to,
                    const std::vector<std::wstring>& names, bool stopOnFailure);
@@ -133,13 +133,15 @@ bool TInstallRun::CopyFiles(const std::wstring& from, const std::wstring& to,
     return true;
 }
 
-bool TInstallRun::CreateTargetFolder() {
-    if (DirectoryExists(target)) return true;
-    if (!CreateDirectoryW(target.c_str(), nullptr)) {
-        Fail(L"Ошибка при создании каталога!");
+// One folder level, reported as a line; a failure is shown as an error and stops the run.
+bool TInstallRun::CreateFolderReported(const std::wstring& folder, const wchar_t* created,
+                                       const wchar_t* failed) {
+    if (DirectoryExists(folder)) return true;
+    if (!CreateDirectoryW(folder.c_str(), nullptr)) {
+        Fail(failed);
         return false;
     }
-    AddLine(L"Каталог создан...");
+    AddLine(created);
     host.ProcessMessages();
     return true;
 }
@@ -148,18 +150,6 @@ void TInstallRun::WriteSettings() {
     const std::wstring ini = target + L"Settings\\holter.ini";
     WriteIniString(ini, L"options", L"FilterType", L"0");
     WriteIniString(ini, L"options", L"HardwareType", L"1");
-}
-
-bool TInstallRun::CreateDatabaseFolder() {
-    const std::wstring folder = target + L"DTAfb";
-    if (DirectoryExists(folder)) return true;
-    if (!CreateDirectoryW(folder.c_str(), nullptr)) {
-        Fail(L"Ошибка при создании каталога <DTAfb>!");
-        return false;
-    }
-    AddLine(L"Каталог <DTAfb> создан...");
-    host.ProcessMessages();
-    return true;
 }
 
 // A clinic's patient records live in the database: an existing one is never replaced.
@@ -202,7 +192,8 @@ TInstallOutcome TInstallRun::Execute() {
     host.BeginProgress();
     host.ProcessMessages();
 
-    if (!CreateTargetFolder()) return TInstallOutcome::Stopped;
+    if (!CreateFolderReported(target, L"Каталог создан...", L"Ошибка при создании каталога!"))
+        return TInstallOutcome::Stopped;
     WriteSettings();
     {
         TBusyState busy(host);
@@ -212,7 +203,10 @@ TInstallOutcome TInstallRun::Execute() {
         CreateFolderIfMissing(target + L"Settings\\");
         AppendOutcome(kDone);
 
-        if (!CreateDatabaseFolder() || !CopyDatabase()) return TInstallOutcome::Stopped;
+        if (!CreateFolderReported(target + L"DTAfb", L"Каталог <DTAfb> создан...",
+                                  L"Ошибка при создании каталога <DTAfb>!") ||
+            !CopyDatabase())
+            return TInstallOutcome::Stopped;
         const auto& runtime = in.RuntimeSet == 0 ? kRuntimeModern : kRuntimeXP;
         if (!CopyFiles(source + L"Firebird\\", target, runtime, true))
             return TInstallOutcome::Stopped;

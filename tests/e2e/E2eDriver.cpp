@@ -173,6 +173,13 @@ HWND FindControl(HWND root, const std::wstring& caption, const std::wstring& cla
         root, [&](HWND wnd) { return SameClass(wnd, className) && GetText(wnd) == caption; });
 }
 
+HWND FindPathField(HWND root) {
+    return FindControlIf(root, [](HWND h) {
+        return lstrcmpiW(ClassNameOf(h).c_str(), L"Edit") == 0 &&
+               !(GetWindowLongW(h, GWL_STYLE) & ES_READONLY);
+    });
+}
+
 HWND WaitForControl(HWND root, const std::wstring& caption, const std::wstring& className,
                     DWORD timeoutMs) {
     HWND found = nullptr;

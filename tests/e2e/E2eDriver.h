@@ -69,6 +69,8 @@ HWND FindControl(HWND root, const std::wstring& caption, const std::wstring& cla
 HWND FindControlIf(HWND root, const std::function<bool(HWND)>& match, bool includeHidden = false);
 HWND WaitForControl(HWND root, const std::wstring& caption, const std::wstring& className = L"",
                     DWORD timeoutMs = DefaultTimeoutMs);
+// The path page's field: the visible edit control that is not read-only.
+HWND FindPathField(HWND root);
 // Texts of all visible descendants, in window order.
 std::vector<std::wstring> ControlTexts(HWND root);
 std::wstring ClassNameOf(HWND wnd);

@@ -52,10 +52,7 @@ protected:
         ASSERT_NE(main, nullptr);
         ASSERT_TRUE(Click(WaitForControl(main, L"Далее", L"Button")));
         ASSERT_NE(WaitForControl(main, L"Выбрать", L"Button"), nullptr);
-        HWND path = FindControlIf(main, [](HWND h) {
-            return lstrcmpiW(ClassNameOf(h).c_str(), L"Edit") == 0 &&
-                   !(GetWindowLongW(h, GWL_STYLE) & ES_READONLY);
-        });
+        HWND path = FindPathField(main);
         ASSERT_NE(path, nullptr);
         ASSERT_TRUE(SetText(path, w.target));
         ASSERT_TRUE(Click(FindControl(main, L"Далее", L"Button")));

@@ -218,10 +218,7 @@ TEST_F(Unattended, WithoutSilentTheTargetFillsThePathFieldAndHelpShowsTheUsage) 
         ASSERT_NE(main, nullptr) << "the wizard did not start";
         ASSERT_TRUE(Click(WaitForControl(main, L"Далее", L"Button")));
         ASSERT_NE(WaitForControl(main, L"Выбрать", L"Button"), nullptr);
-        HWND path = FindControlIf(main, [](HWND h) {
-            return lstrcmpiW(ClassNameOf(h).c_str(), L"Edit") == 0 &&
-                   !(GetWindowLongW(h, GWL_STYLE) & ES_READONLY);
-        });
+        HWND path = FindPathField(main);
         ASSERT_NE(path, nullptr);
         EXPECT_EQ(U8(GetText(path)), U8(L"C:\\Program Files\\Вельмора"));
     }

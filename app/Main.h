@@ -79,6 +79,8 @@ public:
     // Windows lacks, each reported as a progress line.
     void InstallFonts();
     void InstallFont(const std::wstring& FileName);
+    // Grants a close request (the close box, "Выход", the end of the session) when FCanClose
+    // allows it and no installation run is under way.
     void FormCloseQuery(bool& CanClose);
 
 protected:
@@ -139,6 +141,8 @@ private:
                     int x, int y, int width, int height, int id, HFONT font);
 
     HWND lastFocus_ = nullptr;
+    // From the press of "Начать установку" until the run has returned.
+    bool installRunning_ = false;
 
     void OnCommand(int id);
     const PageKeys* CurrentKeys() const;

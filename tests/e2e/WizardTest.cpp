@@ -348,6 +348,62 @@ TEST_F(Wizard, EscapeInAReadOnlyTextAsksToCancelToo) {
     }
 }
 
+// The path strip is laid out from one inset: the field starts as far from the strip's left edge
+// as "Выбрать" ends from its right edge, both keep it from the top and the bottom, and the field
+// fills the strip up to the button.
+TEST_F(Wizard, PathStripIsEvenOnEverySide) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(GoToPathPage());
+    HWND field = PathField();
+    HWND select = FindControl(main, L"Выбрать", L"Button");
+    ASSERT_NE(field, nullptr);
+    ASSERT_NE(select, nullptr);
+    HWND strip = GetParent(field);
+    ASSERT_EQ(GetParent(select), strip);
+    RECT client, f, b;
+    ASSERT_TRUE(GetClientRect(strip, &client));
+    ASSERT_TRUE(GetWindowRect(field, &f));
+    ASSERT_TRUE(GetWindowRect(select, &b));
+    MapWindowPoints(nullptr, strip, reinterpret_cast<POINT*>(&f), 2);
+    MapWindowPoints(nullptr, strip, reinterpret_cast<POINT*>(&b), 2);
+    const int inset = f.left;
+    EXPECT_GT(inset, 0) << "the field touches the strip's frame";
+    EXPECT_EQ(client.right - b.right, inset) << "\"Выбрать\" must end at the strip's right end";
+    EXPECT_EQ(b.left - f.right, inset) << "the field must fill the strip up to the button";
+    for (const RECT& r : {f, b}) {
+        EXPECT_EQ(r.top, inset);
+        EXPECT_EQ(client.bottom - r.bottom, inset);
+    }
+    EXPECT_EQ(b.right - b.left, 91);
+    EXPECT_EQ(client.right, 619) << "the strip spans the page";
+    CheckScreenshot(main, "path_strip");
+}
+
+// The options warning is owned by the application window like the main window, so it shows no
+// taskbar button of its own; a picture of it goes beside the test.
+TEST_F(Wizard, OptionsWarningBelongsToTheApplicationWindow) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(GoToPathPage());
+    ASSERT_NO_FATAL_FAILURE(SubmitPath(dist / L"Target"));
+    HWND warning = app->WaitForTimedMessage();
+    ASSERT_NE(warning, nullptr);
+    HWND application = GetWindow(main, GW_OWNER);
+    ASSERT_NE(application, nullptr) << "the main window has no application window";
+    EXPECT_EQ(GetWindow(warning, GW_OWNER), application);
+    EXPECT_FALSE(GetWindowLongW(warning, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    HWND ok = FindControl(warning, L"OK", L"Button");
+    ASSERT_NE(ok, nullptr);
+    // The picture shows the focus on "OK" and no default-button frame.
+    ASSERT_TRUE(WaitFor([&] { return FocusedControl(warning) == ok; }, 3000));
+    Screenshot shot = CaptureClient(warning);
+    ASSERT_GT(shot.width, 0);
+    std::set<uint32_t> colors(shot.pixels.begin(), shot.pixels.end());
+    EXPECT_GT(colors.size(), 4u) << "the warning looks blank";
+    EXPECT_TRUE(SaveBmp(shot, ScreenshotPath("options_warning")));
+    ASSERT_TRUE(AnswerTimedMessage(warning, L"OK"));
+    EXPECT_TRUE(WaitForPage(Page::Options));
+}
+
 // ---- The wizard by keyboard -------------------------------------------------------------------
 
 // Where a key is typed: a page's read-only text, the path field, a button of the page (by its

@@ -57,6 +57,7 @@ const int ButtonWidth = 89;
 const int MemoPathHeight = 60;
 const int PnlPathHeight = 32;
 const int SelectPathWidth = 91;
+const int PathStripInset = 3;
 const int OptionsStripHeight = 123;
 const int MemoCancelHeight = 177;
 const int LogItemHeight = 18;
@@ -87,6 +88,18 @@ void CreateFolderOneLevel(const std::wstring& folder) {
         CreateDirectoryW(ExcludeTrailingPathDelimiter(folder).c_str(), nullptr);
 }
 
+// Sets a flag for one scope; cleared on every way out, an exception included.
+class ScopedFlag {
+public:
+    explicit ScopedFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~ScopedFlag() { flag_ = false; }
+    ScopedFlag(const ScopedFlag&) = delete;
+    ScopedFlag& operator=(const ScopedFlag&) = delete;
+
+private:
+    bool& flag_;
+};
+
 struct CoTaskMemDeleter {
     void operator()(void* p) const { CoTaskMemFree(p); }
 };
@@ -103,6 +116,8 @@ TFMain::TFMain() {
     // Owned by the application window, which carries the taskbar entry.
     CreateHandle(L"TFMain", MainCaption, MainStyle, WS_EX_CONTROLPARENT, x, y, w, h,
                  Application.Handle, nullptr);
+    // Without it the program would run on with no window to show or close.
+    if (!Handle) throw EInstallError(L"Не удалось создать главное окно программы установки");
     CreatePages();
     FormCreate();
 }
@@ -186,18 +201,20 @@ void TFMain::CreateInputPathPage() {
              L"комплекса \"Velmora\""},
             timesFont_.get(), clBlack);
     PnlPath = &AddStrip(*tsInputPath, MemoPathHeight, PnlPathHeight);
-    const int frame = 3;
-    const int fieldWidth = PageWidth - 2 * Margin - SelectPathWidth - 2 * frame;
+    // One inset inside the strip's frame on every side and between the two controls: the
+    // field fills the strip up to the button, which ends where the field begins on the left.
+    const int inset = PathStripInset;
+    const int controlHeight = PnlPathHeight - 2 * inset;
+    const int selectX = PageWidth - inset - SelectPathWidth;
     ePath =
-        AddControl(PnlPath->Handle, L"EDIT", L"", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, frame,
-                   frame, fieldWidth, PnlPathHeight - 2 * frame, idePath, pagesFont_.get());
+        AddControl(PnlPath->Handle, L"EDIT", L"", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, inset,
+                   inset, selectX - inset - inset, controlHeight, idePath, pagesFont_.get());
     SetWindowLongPtrW(ePath, GWL_EXSTYLE, WS_EX_CLIENTEDGE);
     SetWindowPos(ePath, nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
-    BtnSelectPath =
-        AddControl(PnlPath->Handle, L"BUTTON", L"Выбрать", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                   frame + fieldWidth, frame, SelectPathWidth, PnlPathHeight - 2 * frame,
-                   idBtnSelectPath, pagesFont_.get());
+    BtnSelectPath = AddControl(PnlPath->Handle, L"BUTTON", L"Выбрать",
+                               WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, selectX, inset,
+                               SelectPathWidth, controlHeight, idBtnSelectPath, pagesFont_.get());
     TPanel& strip = AddButtonStrip(*tsInputPath);
     BtnCancel2 = AddButton(strip.Handle, Margin, ButtonWidth, L"Отмена", idBtnCancel2);
     BtnInputPathNext = AddButton(strip.Handle, PageWidth - Margin - ButtonWidth, ButtonWidth,
@@ -461,7 +478,9 @@ void TFMain::BtnExitClick() {
 }
 
 void TFMain::FormCloseQuery(bool& CanClose) {
-    CanClose = FCanClose;
+    // The run lets messages run between its steps, outside its busy state too: a window closed
+    // then would be used by the rest of the run after it is gone.
+    CanClose = FCanClose && !installRunning_;
 }
 
 void TFMain::Close() {
@@ -535,9 +554,13 @@ void TFMain::OnCommand(int id) {
     case idBtnInputComponentsBack:
         BtnInputComponentsBackClick();
         break;
-    case idBtnInsatall:
+    case idBtnInsatall: {
+        // Close requests are refused from the press on, before the busy state begins, until the
+        // run has returned, whichever way it ends.
+        ScopedFlag running(installRunning_);
         BtnInsatallClick();
         break;
+    }
     case idBtnExit:
     case idBtnExitCancel:
     case idBtnExitOnChangefont:
@@ -643,6 +666,18 @@ LRESULT TFMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (canClose) DestroyWindow(Handle);
         return 0;
     }
+    case WM_QUERYENDSESSION: {
+        // Logging off in the middle of a copy would tear the installation: refused just as the
+        // close box is.
+        bool canClose = true;
+        FormCloseQuery(canClose);
+        return canClose;
+    }
+    case WM_ENDSESSION:
+        // The session ends now: close as on the close box, so that the program ends normally.
+        // A forced end during the run leaves the window to the system, not under the run.
+        if (wParam && !installRunning_) DestroyWindow(Handle);
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;

@@ -77,6 +77,8 @@ public:
     void BtnExitClick();
     void BtnChangeFontClick();
 
+    // Grants a close request (the close box, "Выход", the end of the session) when FCanClose
+    // allows it and no installation run is under way.
     void FormCloseQuery(bool& CanClose);
 
     // TInstallHost.
@@ -149,6 +151,8 @@ private:
     HWND lastFocus_ = nullptr;
     // The progress line the installation run added last.
     int lastProgressLine_ = -1;
+    // From the press of "Начать установку" until the run has returned.
+    bool installRunning_ = false;
 
     void OnCommand(int id);
     const PageKeys* CurrentKeys() const;

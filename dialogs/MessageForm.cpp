@@ -1,6 +1,7 @@
 #include "dialogs/MessageForm.h"
 #include "dialogs/ScreenMonitorManager.h"
 #include "common/Errors.h"
+#include "ui/Application.h"
 
 #include <cmath>
 #include <limits>
@@ -182,8 +183,11 @@ TFMessageform::TFMessageform() : res_(std::make_unique<Resources>()) {
     const DWORD exStyle = WS_EX_TOPMOST | WS_EX_CONTROLPARENT;
     RECT frame{0, 0, DesignClientWidth, DesignClientHeight};
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    // No owner object, but the application window as the owner window, like every other window
+    // of the program: an unowned window would get a taskbar button and an Alt+Tab entry of its
+    // own, nameless for a message without a caption.
     CreateHandle(ClassName, L"", style, exStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                 frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                 frame.right - frame.left, frame.bottom - frame.top, Application.Handle,
                  reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     if (!Handle) throw EInstallError(L"Не удалось создать окно сообщения");
     CreateControls();
@@ -257,6 +261,9 @@ void TFMessageform::ShowModal() {
         closed_ = false;
         FormShow();
         ShowWindow(Handle, SW_SHOW);
+        // Enter and Space answer at once, without a Tab first; Enter presses whichever button
+        // has the focus, so no button needs to be the default one.
+        SetFocus(btnOK);
         RunModalLoop();
     }
     // Hidden only after the other windows are enabled again, so that activation returns to them.
@@ -356,6 +363,15 @@ void TFMessageform::LayOut() {
     MoveWindow(pnlClose.Handle, 0, closeTop, client.right, CloseStripHeight, TRUE);
 }
 
+// Enter presses the focused button; elsewhere (the focus on no button) it does nothing.
+LRESULT TFMessageform::FocusedButtonId() const {
+    HWND focus = GetFocus();
+    if (!focus || !IsChild(Handle, focus) ||
+        !(SendMessageW(focus, WM_GETDLGCODE, 0, 0) & (DLGC_UNDEFPUSHBUTTON | DLGC_DEFPUSHBUTTON)))
+        return 0;
+    return MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+}
+
 void TFMessageform::BringToFront() {
     SetWindowPos(Handle, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
@@ -398,6 +414,9 @@ LRESULT TFMessageform::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED) {
             switch (LOWORD(wParam)) {
+            case IDCANCEL: // Esc, as the close box
+                Close();
+                return 0;
             case idBtnOK:
                 btnOKClick();
                 return 0;
@@ -418,6 +437,8 @@ LRESULT TFMessageform::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             StopTimerTimer();
         }
         return 0;
+    case DM_GETDEFID:
+        return FocusedButtonId();
     case WM_CLOSE:
         // The close box answers as Cancel; the window itself lives until its owner destroys it.
         Close();

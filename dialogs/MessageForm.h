@@ -74,6 +74,7 @@ private:
     void SetMessageFont();
     void LayOut();
     void BringToFront();
+    LRESULT FocusedButtonId() const;
     int MessageLabelHeight() const;
     void PlaceOnSelectedMonitor(int windowHeight);
 };

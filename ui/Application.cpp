@@ -71,10 +71,15 @@ bool IsReadOnlyText(HWND wnd) {
 
 } // namespace
 
-// Keys the main window's own controls would mishandle: Esc anywhere in the window is the
-// current page's "Отмена" (which asks first); Tab out of a read-only text moves on.
+// Keys the main window's read-only texts would swallow, since a multi-line text claims every
+// key: Enter there is the current page's forward button and Esc its "Отмена" (which asks
+// first), as anywhere else on the page; Tab moves on.
 bool TApplication::HandleDialogKey(const MSG& msg) {
     if (msg.message != WM_KEYDOWN || !IsReadOnlyText(msg.hwnd)) return false;
+    if (msg.wParam == VK_RETURN) {
+        PostMessageW(MainForm, WM_COMMAND, IDOK, 0);
+        return true;
+    }
     if (msg.wParam == VK_ESCAPE) {
         PostMessageW(MainForm, WM_COMMAND, IDCANCEL, 0);
         return true;

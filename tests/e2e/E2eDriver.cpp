@@ -227,6 +227,28 @@ void PressKey(HWND control, UINT virtualKey) {
     PostMessageW(control, WM_KEYUP, virtualKey, 1 | (static_cast<LPARAM>(scan) << 16) | (3u << 30));
 }
 
+bool FocusControl(HWND control, DWORD timeoutMs) {
+    const DWORD target = GetWindowThreadProcessId(control, nullptr);
+    const DWORD self = GetCurrentThreadId();
+    if (!target || !AttachThreadInput(self, target, TRUE)) return false;
+    SetFocus(control);
+    AttachThreadInput(self, target, FALSE);
+    return WaitFor([&] { return FocusedControl(control) == control; }, timeoutMs);
+}
+
+// Only the key messages: the character comes from the program's own TranslateMessage, as with
+// a real keyboard. A character posted by hand would also arrive where the program translates
+// nothing (after Enter on a button that hides its page), and Wine's dialog manager then loops
+// for ever looking for a mnemonic from a hidden control.
+HWND TypeKey(HWND window, UINT virtualKey) {
+    HWND focus = FocusedControl(window);
+    if (!focus) return nullptr;
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC)) << 16;
+    PostMessageW(focus, WM_KEYDOWN, virtualKey, 1 | scan);
+    PostMessageW(focus, WM_KEYUP, virtualKey, 1 | scan | (3u << 30));
+    return focus;
+}
+
 void PressCloseBox(HWND window) {
     PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
 }

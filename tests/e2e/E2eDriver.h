@@ -83,6 +83,14 @@ bool SetText(HWND edit, const std::wstring& text);
 bool Click(HWND button, DWORD timeoutMs = DefaultTimeoutMs);
 // Posts a key press (down and up) to a control, as the message loop would receive it.
 void PressKey(HWND control, UINT virtualKey);
+// Gives the keyboard focus to a control of another process as a click would: attached to the
+// control's input thread for the moment of SetFocus (nothing becomes active by itself without a
+// window manager). True when the control then has the focus.
+bool FocusControl(HWND control, DWORD timeoutMs = DefaultTimeoutMs);
+// Types one key (Enter, Esc, Tab, Space) the way the keyboard delivers it: key down and key up,
+// posted to whichever control of `window`'s thread has the focus, so that they pass through the
+// program's own message loop (which makes the character). Returns that control (null: no focus).
+HWND TypeKey(HWND window, UINT virtualKey);
 // The close box of a top-level window.
 void PressCloseBox(HWND window);
 bool IsChecked(HWND checkBox);

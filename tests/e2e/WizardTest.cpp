@@ -1,5 +1,6 @@
 // The wizard's pages and navigation, driven through the real Install.exe.
 #include "E2eDriver.h"
+#include "support/Distribution.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,7 @@ const std::wstring CancelQuestion = L"Вы уверены, что хотите �
 const std::wstring EmptyPathError = L"Не выбран путь для установки программы!";
 const std::wstring RootFolderWarning = L"Программу нелзя устанавливать в корневой каталог!";
 
-enum class Page { Unknown, Start, Path, Options, Cancel };
+enum class Page { Unknown, Start, Path, Options, Progress, Cancel, ChangeFont, Warning };
 
 const char* PageName(Page page) {
     switch (page) {
@@ -27,8 +28,14 @@ const char* PageName(Page page) {
         return "path";
     case Page::Options:
         return "options";
+    case Page::Progress:
+        return "progress";
     case Page::Cancel:
         return "cancel";
+    case Page::ChangeFont:
+        return "large-font";
+    case Page::Warning:
+        return "options warning";
     default:
         return "unknown";
     }
@@ -58,10 +65,12 @@ protected:
         if (FindControl(main, L"Начать установку", L"Button")) return Page::Options;
         if (FindControl(main, L"Выбрать", L"Button")) return Page::Path;
         if (FindControl(main, L"Далее", L"Button")) return Page::Start;
+        if (FindControl(main, L"Изменить настройки", L"Button")) return Page::ChangeFont;
         if (FindControl(main, L"Выход", L"Button") && FindControlIf(main, [](HWND w) {
                 return GetText(w).find(L"отменена!") != std::wstring::npos;
             }))
             return Page::Cancel;
+        if (FindControl(main, L"Выход", L"Button")) return Page::Progress;
         return Page::Unknown;
     }
 
@@ -336,6 +345,419 @@ TEST_F(Wizard, EscapeInAReadOnlyTextAsksToCancelToo) {
         ASSERT_TRUE(AnswerMessageBox(box, IDNO));
         EXPECT_TRUE(WaitForPage(Page::Start)) << "the page is still there";
         EXPECT_TRUE(IsWindow(main));
+    }
+}
+
+// The path strip is laid out from one inset: the field starts as far from the strip's left edge
+// as "Выбрать" ends from its right edge, both keep it from the top and the bottom, and the field
+// fills the strip up to the button.
+TEST_F(Wizard, PathStripIsEvenOnEverySide) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(GoToPathPage());
+    HWND field = PathField();
+    HWND select = FindControl(main, L"Выбрать", L"Button");
+    ASSERT_NE(field, nullptr);
+    ASSERT_NE(select, nullptr);
+    HWND strip = GetParent(field);
+    ASSERT_EQ(GetParent(select), strip);
+    RECT client, f, b;
+    ASSERT_TRUE(GetClientRect(strip, &client));
+    ASSERT_TRUE(GetWindowRect(field, &f));
+    ASSERT_TRUE(GetWindowRect(select, &b));
+    MapWindowPoints(nullptr, strip, reinterpret_cast<POINT*>(&f), 2);
+    MapWindowPoints(nullptr, strip, reinterpret_cast<POINT*>(&b), 2);
+    const int inset = f.left;
+    EXPECT_GT(inset, 0) << "the field touches the strip's frame";
+    EXPECT_EQ(client.right - b.right, inset) << "\"Выбрать\" must end at the strip's right end";
+    EXPECT_EQ(b.left - f.right, inset) << "the field must fill the strip up to the button";
+    for (const RECT& r : {f, b}) {
+        EXPECT_EQ(r.top, inset);
+        EXPECT_EQ(client.bottom - r.bottom, inset);
+    }
+    EXPECT_EQ(b.right - b.left, 91);
+    EXPECT_EQ(client.right, 619) << "the strip spans the page";
+    CheckScreenshot(main, "path_strip");
+}
+
+// The options warning is owned by the application window like the main window, so it shows no
+// taskbar button of its own; a picture of it goes beside the test.
+TEST_F(Wizard, OptionsWarningBelongsToTheApplicationWindow) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(GoToPathPage());
+    ASSERT_NO_FATAL_FAILURE(SubmitPath(dist / L"Target"));
+    HWND warning = app->WaitForTimedMessage();
+    ASSERT_NE(warning, nullptr);
+    HWND application = GetWindow(main, GW_OWNER);
+    ASSERT_NE(application, nullptr) << "the main window has no application window";
+    EXPECT_EQ(GetWindow(warning, GW_OWNER), application);
+    EXPECT_FALSE(GetWindowLongW(warning, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    HWND ok = FindControl(warning, L"OK", L"Button");
+    ASSERT_NE(ok, nullptr);
+    // The picture shows the focus on "OK" and no default-button frame.
+    ASSERT_TRUE(WaitFor([&] { return FocusedControl(warning) == ok; }, 3000));
+    Screenshot shot = CaptureClient(warning);
+    ASSERT_GT(shot.width, 0);
+    std::set<uint32_t> colors(shot.pixels.begin(), shot.pixels.end());
+    EXPECT_GT(colors.size(), 4u) << "the warning looks blank";
+    EXPECT_TRUE(SaveBmp(shot, ScreenshotPath("options_warning")));
+    ASSERT_TRUE(AnswerTimedMessage(warning, L"OK"));
+    EXPECT_TRUE(WaitForPage(Page::Options));
+}
+
+// ---- The wizard by keyboard -------------------------------------------------------------------
+
+// Where a key is typed: a page's read-only text, the path field, a button of the page (by its
+// caption) or the side panel.
+enum class From { Text, Field, Button, Side };
+
+// What the key must do: press a button that leads to another page (or, from the options page,
+// runs the installation to its closing question), ask the cancel question, do nothing, move the
+// focus, end the program, or close the options warning.
+enum class Effect { Moves, Asks, Nothing, Focus, Ends, Closes };
+
+struct KeyCase {
+    Page page;
+    From from;
+    const wchar_t* button; // for From::Button
+    UINT key;
+    Effect effect;
+    Page after = Page::Unknown; // for Effect::Moves
+    const wchar_t* focus =
+        nullptr; // for Effect::Focus: the caption that gets it; L"" the path field
+};
+
+const char* KeyName(UINT key) {
+    switch (key) {
+    case VK_RETURN:
+        return "Enter";
+    case VK_ESCAPE:
+        return "Esc";
+    case VK_TAB:
+        return "Tab";
+    case VK_SPACE:
+        return "Space";
+    default:
+        return "?";
+    }
+}
+
+const char* FromName(From from) {
+    switch (from) {
+    case From::Text:
+        return "page text";
+    case From::Field:
+        return "path field";
+    case From::Button:
+        return "button";
+    default:
+        return "side panel";
+    }
+}
+
+bool IsPageText(HWND wnd) {
+    return lstrcmpiW(ClassNameOf(wnd).c_str(), L"Edit") == 0 &&
+           (GetWindowLongW(wnd, GWL_STYLE) & ES_READONLY);
+}
+
+bool IsSidePanel(HWND wnd) {
+    return _wcsnicmp(ClassNameOf(wnd).c_str(), L"RichEdit", 8) == 0;
+}
+
+const wchar_t* const DriverQuestion = L"Подключите интерфейсный блок и нажмите \"Yes\"?";
+const wchar_t* const ExitQuestion = L"Установка завершена. Выйти из программы установки?";
+const wchar_t* const DriverOption = L"Устанавливать драйвер";
+
+// Runs through the rows in their order, reusing the running installer while it can reach the
+// next row's page by going forward (or back from the options page), and starting it again
+// otherwise. The installation runs at 120 pixels per inch to end on the progress page with its
+// closing question, at 96 to end on the large-font page.
+class WizardKeyboard : public Wizard {
+protected:
+    LogPixelsOverride dpi;
+    DWORD runDpi = 0;
+    int runs = 0;
+
+    void SetUp() override {
+        DistributionOptions options;
+        options.Omit = {L"fonts"}; // the tests leave the prefix's fonts alone
+        ASSERT_NO_THROW(MakeDistribution(dist.Path(), options));
+    }
+    void TearDown() override {
+        app.reset();
+        DeleteFileW((DesktopFolder() + L"\\Velmora.lnk").c_str());
+    }
+
+    bool WarningShown() const { return app && app->WaitForTimedMessage(0) != nullptr; }
+
+    Page Where() const {
+        if (!app || !app->Running()) return Page::Unknown;
+        return WarningShown() ? Page::Warning : CurrentPage();
+    }
+
+    void Restart(DWORD pixelsPerInch) {
+        app.reset();
+        dpi.Set(pixelsPerInch);
+        runDpi = pixelsPerInch;
+        ASSERT_NO_FATAL_FAILURE(Start());
+    }
+
+    // The run behind "Начать установку" (driver box cleared) up to where it leaves the wizard:
+    // the large-font page, or the progress page once its closing question is answered No.
+    void Install() {
+        HWND driver = WaitForControl(main, DriverOption, L"Button");
+        ASSERT_NE(driver, nullptr);
+        if (IsChecked(driver)) {
+            ASSERT_TRUE(Click(driver));
+            ASSERT_TRUE(WaitFor([&] { return !IsChecked(driver); }));
+        }
+        ClickButton(L"Начать установку");
+        ASSERT_NO_FATAL_FAILURE(FinishRun());
+    }
+
+    // The driver question, when the box was left ticked, is answered No.
+    void FinishRun() {
+        const DWORD runTimeoutMs = 180000;
+        const Page end = runDpi == 96 ? Page::ChangeFont : Page::Progress;
+        for (;;) {
+            HWND box = nullptr;
+            ASSERT_TRUE(WaitFor(
+                [&] {
+                    box = app->WaitForMessageBox(0);
+                    return box || (end == Page::ChangeFont && CurrentPage() == end);
+                },
+                runTimeoutMs))
+                << "the run did not come to its end";
+            if (!box) return;
+            std::wstring text = ReadMessageBox(box).text;
+            if (text == DriverQuestion) {
+                ASSERT_TRUE(AnswerMessageBox(box, IDNO));
+                continue;
+            }
+            ASSERT_EQ(U8(text), U8(ExitQuestion));
+            ASSERT_TRUE(AnswerMessageBox(box, IDNO));
+            ASSERT_TRUE(WaitForPage(Page::Progress));
+            return;
+        }
+    }
+
+    // One step from the current page toward `target`; false when only a new start gets there.
+    bool Step(Page target) {
+        switch (Where()) {
+        case Page::Start:
+            if (target == Page::Cancel) {
+                ClickButton(L"Отмена");
+                HWND box = app->WaitForMessageBox();
+                return box && AnswerMessageBox(box, IDYES) && WaitForPage(Page::Cancel);
+            }
+            ClickButton(L"Далее");
+            return WaitForPage(Page::Path);
+        case Page::Path:
+            if (target == Page::Start || target == Page::Cancel) return false;
+            EXPECT_TRUE(SetText(PathField(), dist / (L"Target" + std::to_wstring(++runs))));
+            ClickButton(L"Далее");
+            return app->WaitForTimedMessage() != nullptr;
+        case Page::Warning:
+            if (target == Page::Warning) return true;
+            AnswerOptionsWarning();
+            return WaitForPage(Page::Options);
+        case Page::Options:
+            if (target == Page::Path || target == Page::Warning) {
+                ClickButton(L"Назад");
+                return WaitForPage(Page::Path);
+            }
+            if (target != Page::Progress && target != Page::ChangeFont) return false;
+            Install();
+            return !HasFatalFailure();
+        default:
+            return false;
+        }
+    }
+
+    void Reach(Page target) {
+        const DWORD wanted = target == Page::ChangeFont ? 96 : 120;
+        if (runDpi != wanted) {
+            ASSERT_NO_FATAL_FAILURE(Restart(wanted));
+        }
+        for (int steps = 0; Where() != target; ++steps) {
+            ASSERT_LT(steps, 8) << "cannot reach the " << PageName(target) << " page";
+            if (!Step(target)) {
+                ASSERT_NO_FATAL_FAILURE(Restart(wanted));
+            }
+            ASSERT_FALSE(HasFatalFailure());
+        }
+    }
+
+    HWND Source(const KeyCase& c) const {
+        switch (c.from) {
+        case From::Text:
+            return FindControlIf(main, IsPageText);
+        case From::Field:
+            return PathField();
+        case From::Button:
+            return FindControl(main, c.button, L"Button");
+        default:
+            return FindControlIf(main, IsSidePanel);
+        }
+    }
+
+    void Check(const KeyCase& c) {
+        ASSERT_NO_FATAL_FAILURE(Reach(c.page));
+        HWND target = main;
+        if (c.page == Page::Warning) {
+            // Nobody gives the focus here: the window must have put it on "OK" itself.
+            target = app->WaitForTimedMessage();
+            ASSERT_NE(target, nullptr);
+            HWND ok = FindControl(target, L"OK", L"Button");
+            ASSERT_NE(ok, nullptr);
+            EXPECT_TRUE(WaitFor([&] { return FocusedControl(target) == ok; }, 3000))
+                << "the options warning opens with the focus on no button";
+            EXPECT_EQ(GetWindowLongW(ok, GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON)
+                << "\"OK\" is framed as the default button";
+        } else {
+            HWND source = Source(c);
+            ASSERT_NE(source, nullptr) << "no " << FromName(c.from) << " on the page";
+            ASSERT_TRUE(FocusControl(source));
+        }
+        ASSERT_NE(TypeKey(target, c.key), nullptr);
+        switch (c.effect) {
+        case Effect::Moves:
+            if (c.after == Page::Options) {
+                ASSERT_NO_FATAL_FAILURE(AnswerOptionsWarning());
+            } else if (c.after == Page::Progress || c.after == Page::ChangeFont) {
+                ASSERT_NO_FATAL_FAILURE(FinishRun());
+            }
+            EXPECT_TRUE(WaitForPage(c.after));
+            break;
+        case Effect::Asks: {
+            HWND box = nullptr;
+            EXPECT_EQ(U8(ExpectBox(box).text), U8(CancelQuestion));
+            ASSERT_NE(box, nullptr);
+            ASSERT_TRUE(AnswerMessageBox(box, IDNO));
+            EXPECT_TRUE(WaitForPage(c.page));
+            break;
+        }
+        case Effect::Nothing:
+            EXPECT_EQ(app->WaitForMessageBox(700), nullptr);
+            EXPECT_EQ(Where(), c.page);
+            break;
+        case Effect::Focus: {
+            HWND expected = *c.focus ? FindControl(main, c.focus, L"Button") : PathField();
+            ASSERT_NE(expected, nullptr);
+            EXPECT_TRUE(WaitFor([&] { return FocusedControl(main) == expected; }, 3000))
+                << "the focus is on " << U8(ClassNameOf(FocusedControl(main))) << " \""
+                << U8(GetText(FocusedControl(main))) << "\"";
+            break;
+        }
+        case Effect::Ends: {
+            DWORD code = 1;
+            ASSERT_TRUE(app->WaitForExit(DefaultTimeoutMs, &code)) << "the installer did not end";
+            EXPECT_EQ(code, 0u);
+            break;
+        }
+        case Effect::Closes:
+            EXPECT_TRUE(WaitFor([&] { return !IsWindow(target) || !IsWindowVisible(target); }));
+            EXPECT_TRUE(WaitForPage(Page::Options));
+            break;
+        }
+    }
+};
+
+KeyCase Goes(Page page, From from, UINT key, Page after, const wchar_t* button = nullptr) {
+    return {page, from, button, key, Effect::Moves, after};
+}
+KeyCase Does(Page page, From from, UINT key, Effect effect, const wchar_t* button = nullptr) {
+    return {page, from, button, key, effect};
+}
+KeyCase Tabs(Page page, From from, const wchar_t* to, const wchar_t* button = nullptr) {
+    return {page, from, button, VK_TAB, Effect::Focus, Page::Unknown, to};
+}
+
+TEST_F(WizardKeyboard, EnterEscAndTabFromEveryKindOfControlOnEveryPage) {
+    using enum Page;
+    using enum From;
+    using enum Effect;
+    const wchar_t* const exit = L"Выход";
+    const wchar_t* const cancel = L"Отмена";
+    const wchar_t* const change = L"Изменить настройки";
+    // In the order they run: rows that leave the page where it is come before the one that
+    // leaves it, so that one start of the installer serves as many rows as it can.
+    const KeyCase cases[] = {
+        Tabs(Start, Text, cancel),
+        Tabs(Start, Side, cancel),
+        Tabs(Start, Button, L"Далее", cancel),
+        Does(Start, Text, VK_ESCAPE, Asks),
+        Does(Start, Side, VK_ESCAPE, Asks),
+        Does(Start, Button, VK_ESCAPE, Asks, cancel),
+        Does(Start, Button, VK_RETURN, Asks, cancel), // Enter presses the focused button
+        Goes(Start, Text, VK_RETURN, Path),
+
+        Tabs(Path, Text, L""),
+        Tabs(Path, Side, L""),
+        Tabs(Path, Field, L"Выбрать"),
+        Tabs(Path, Button, L"Далее", cancel),
+        Does(Path, Text, VK_ESCAPE, Asks),
+        Does(Path, Side, VK_ESCAPE, Asks),
+        Does(Path, Field, VK_ESCAPE, Asks),
+        Does(Path, Button, VK_ESCAPE, Asks, cancel),
+        Does(Path, Button, VK_RETURN, Asks, cancel),
+        Goes(Path, Text, VK_RETURN, Options),
+
+        Tabs(Options, Text, DriverOption),
+        Tabs(Options, Side, DriverOption),
+        Tabs(Options, Button, L"Начать установку", L"Назад"),
+        Does(Options, Text, VK_ESCAPE, Asks),
+        Does(Options, Side, VK_ESCAPE, Asks),
+        Does(Options, Button, VK_ESCAPE, Asks, L"Назад"),
+        Goes(Options, Button, VK_RETURN, Path, L"Назад"),
+        Goes(Options, Text, VK_RETURN, Progress),
+
+        Tabs(Progress, Side, exit),
+        Tabs(Progress, Button, exit, exit),
+        Does(Progress, Side, VK_ESCAPE, Nothing),
+        Does(Progress, Button, VK_ESCAPE, Nothing, exit),
+        Does(Progress, Side, VK_RETURN, Ends),
+
+        Goes(Start, Side, VK_RETURN, Path),
+        Goes(Path, Field, VK_RETURN, Options),
+        Goes(Options, Side, VK_RETURN, Progress),
+        Does(Progress, Button, VK_RETURN, Ends, exit),
+        Goes(Start, Button, VK_RETURN, Path, L"Далее"),
+        Goes(Path, Side, VK_RETURN, Options),
+        Goes(Options, Button, VK_RETURN, Progress, L"Начать установку"),
+
+        // The options warning, its focus on "OK" from the start.
+        Does(Warning, Button, VK_RETURN, Closes),
+        Does(Warning, Button, VK_SPACE, Closes),
+        Does(Warning, Button, VK_ESCAPE, Closes),
+
+        Tabs(Cancel, Text, exit),
+        Tabs(Cancel, Side, exit),
+        Tabs(Cancel, Button, exit, exit),
+        Does(Cancel, Text, VK_ESCAPE, Nothing),
+        Does(Cancel, Side, VK_ESCAPE, Nothing),
+        Does(Cancel, Button, VK_ESCAPE, Nothing, exit),
+        Does(Cancel, Text, VK_RETURN, Ends),
+        Does(Cancel, Side, VK_RETURN, Ends),
+        Does(Cancel, Button, VK_RETURN, Ends, exit),
+
+        Tabs(ChangeFont, Text, change),
+        Tabs(ChangeFont, Side, change),
+        Tabs(ChangeFont, Button, change, exit),
+        Does(ChangeFont, Text, VK_ESCAPE, Nothing),
+        Does(ChangeFont, Side, VK_ESCAPE, Nothing),
+        Does(ChangeFont, Button, VK_ESCAPE, Nothing, exit),
+        // Enter leaves rather than changing a system-wide setting.
+        Does(ChangeFont, Text, VK_RETURN, Ends),
+        Does(ChangeFont, Side, VK_RETURN, Ends),
+        Does(ChangeFont, Button, VK_RETURN, Ends, exit),
+    };
+    for (const KeyCase& c : cases) {
+        SCOPED_TRACE(c.page == Warning
+                         ? std::string(KeyName(c.key)) + " on the options warning"
+                         : std::string(KeyName(c.key)) + " from the " + FromName(c.from) +
+                               (c.button ? " \"" + U8(c.button) + "\"" : std::string()) +
+                               " on the " + PageName(c.page) + " page");
+        ASSERT_NO_FATAL_FAILURE(Check(c));
     }
 }
 

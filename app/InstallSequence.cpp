@@ -167,10 +167,21 @@ bool TInstallRun::CreateDatabaseFolder() {
     return true;
 }
 
-// A clinic's patient records live in the database: an existing one is never replaced.
+// A clinic's patient records live in the database: an existing one is never replaced, and
+// neither is one whose existence cannot be told (a share with a transient error, access
+// denied). An empty file holds no records (an interrupted copy can leave one), so it is
+// replaced like a missing one.
 bool TInstallRun::CopyDatabase() {
     const std::wstring name = L"T27.FDB";
-    if (FileExists(target + L"DTAfb\\" + name)) {
+    const std::wstring database = target + L"DTAfb\\" + name;
+    const TPathProbe present = ProbePath(database);
+    if (present.State == TPathState::Unknown) {
+        AddLine(L"Копирование файла " + name + L"....");
+        AppendOutcome(kFailed);
+        throw EInstallError(L"Не удалось выяснить, есть ли уже база данных \"" + database +
+                            L"\": " + SysErrorMessage(present.Error));
+    }
+    if (present.State == TPathState::File && present.Size > 0) {
         AddLine(L"Копирование файла " + name + L"....");
         AppendOutcome(kDatabaseKept);
         Application.ProcessMessages();

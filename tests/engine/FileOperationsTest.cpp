@@ -24,6 +24,41 @@ TEST(CreateFolderIfMissing, CreatesOneLevelOnlyAndKeepsWhatExists) {
     EXPECT_FALSE(PathExists(dir / L"a"));
 }
 
+// --- ProbePath -----------------------------------------------------------------------------
+
+// Only "not found" means absent: a decision to replace something must never rest on a look
+// that failed for another reason.
+TEST(ProbePath, OnlyNotFoundMeansAbsent) {
+    TempDir dir;
+    WriteBytes(dir / L"T27.FDB", "records");
+    WriteBytes(dir / L"empty.FDB", "");
+    MakeDirs(dir / L"DTAfb");
+    UnresolvableName unresolvable(dir / L"loop.FDB");
+    ASSERT_TRUE(unresolvable.Made());
+    struct Case {
+        std::wstring path;
+        TPathState state;
+        ULONGLONG size;
+    } cases[] = {
+        {dir / L"T27.FDB", TPathState::File, 7},
+        {dir / L"empty.FDB", TPathState::File, 0},
+        {dir / L"DTAfb", TPathState::Folder, 0},
+        {dir / L"missing.FDB", TPathState::Absent, 0},
+        {dir / L"missing\\T27.FDB", TPathState::Absent, 0},
+        {dir / L"loop.FDB", TPathState::Unknown, 0},
+        {dir / L"bad<name", TPathState::Unknown, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(U8(c.path));
+        TPathProbe probe = ProbePath(c.path);
+        EXPECT_EQ(static_cast<int>(probe.State), static_cast<int>(c.state));
+        EXPECT_EQ(probe.Size, c.size);
+        if (c.state == TPathState::Unknown) {
+            EXPECT_NE(probe.Error, 0u);
+        }
+    }
+}
+
 // --- ListSubfolders ------------------------------------------------------------------------
 
 TEST(ListSubfolders, KeepsOnlyVisibleSubfoldersOtherThanWithOutAnswer) {

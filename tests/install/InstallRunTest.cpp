@@ -2,6 +2,8 @@
 // walked as a person would, then the target folder, the registry, the desktop link and the
 // journal checked.
 #include "E2eDriver.h"
+#include "common/Errors.h"
+#include "common/WinUtil.h"
 #include "support/Distribution.h"
 #include "support/TestFonts.h"
 #include "support/TestSupport.h"
@@ -426,6 +428,54 @@ TEST_F(InstallRun, ASecondRunKeepsTheDatabaseTheCounterAndOtherSettings) {
     EXPECT_EQ(IniValue(ini, L"options", L"HardwareType"), "1");
     EXPECT_EQ(IniValue(ini, L"options", L"LanguageSetting"), "ENG");
     EXPECT_EQ(IniValue(ini, L"printer", L"Margins"), "12");
+}
+
+// An empty T27.FDB holds no records (an interrupted copy leaves one): it is replaced.
+TEST_F(InstallRun, AnEmptyDatabaseIsReplacedByTheDistributedOne) {
+    LogPixelsOverride dpi(120);
+    WriteBytes(Target(L"DTAfb\\T27.FDB"), "");
+    Walk w;
+    w.target = Target();
+    w.driverTicked = false;
+    auto lines = RunToTheEnd(w);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(U8(lines[1]), U8(Copied(L"T27.FDB") + L"Завершено"));
+    EXPECT_TRUE(ReadBytes(Target(L"DTAfb\\T27.FDB")) ==
+                ReadBytes(distDir->Path() + L"DTAfb\\T27.FDB"));
+}
+
+// A database whose presence cannot be told (a share with a transient error) is never copied
+// over: the run stops there with an error box naming the file and the system's reason.
+TEST_F(InstallRun, ADatabaseWhosePresenceCannotBeToldStopsTheRunUntouched) {
+    LogPixelsOverride dpi(120);
+    MakeDirs(Target(L"DTAfb"));
+    const std::wstring database = Target(L"DTAfb\\T27.FDB");
+    UnresolvableName unresolvable(database);
+    ASSERT_TRUE(unresolvable.Made());
+    const std::wstring reason = SysErrorMessage(ProbePath(database).Error);
+    Walk w;
+    w.target = Target();
+    w.driverTicked = false;
+    StartInstallation(w);
+    ASSERT_FALSE(HasFatalFailure());
+    HWND box = app->WaitForMessageBox(60000);
+    ASSERT_NE(box, nullptr);
+    MessageBoxInfo info = ReadMessageBox(box);
+    EXPECT_NE(info.text.find(database), std::wstring::npos) << U8(info.text);
+    EXPECT_NE(info.text.find(reason), std::wstring::npos) << U8(info.text);
+    EXPECT_TRUE(AnswerMessageBox(box, IDOK));
+    auto lines = Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(U8(lines.back()), U8(Copied(L"T27.FDB") + L"ОШИБКА!!!"));
+    EXPECT_EQ(static_cast<int>(ProbePath(database).State), static_cast<int>(TPathState::Unknown))
+        << "the name was replaced";
+    EXPECT_FALSE(PathExists(Target(L"aliases.conf"))) << "the run went on";
+    HWND exit = FindControl(main, L"Выход", L"Button");
+    ASSERT_NE(exit, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(exit));
+    PressCloseBox(main);
+    EXPECT_TRUE(app->WaitForExit()) << "the busy state was not left";
 }
 
 TEST_F(InstallRun, AMissingRuntimeFileEndsTheRunWithAnErrorBox) {

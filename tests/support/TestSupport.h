@@ -45,6 +45,24 @@ std::wstring TestExeFolder();
 int RunAndWait(const std::wstring& commandLine, const std::wstring& currentDir = L"",
                DWORD timeoutMs = 120000);
 
+// A name whose existence the system cannot tell, as on a share with a transient error: a
+// symbolic link to itself on the host (made with the host's ln, which Wine starts like any
+// program), so that every look at it fails with "cannot resolve the name". Removed again when
+// the object goes.
+class UnresolvableName {
+public:
+    explicit UnresolvableName(const std::wstring& path);
+    ~UnresolvableName();
+    UnresolvableName(const UnresolvableName&) = delete;
+    UnresolvableName& operator=(const UnresolvableName&) = delete;
+    bool Made() const { return made_; }
+
+private:
+    std::wstring path_;
+    std::wstring hostPath_;
+    bool made_ = false;
+};
+
 // The current user's desktop folder, as the shell folders in the registry name it.
 std::wstring DesktopFolder();
 

@@ -283,6 +283,32 @@ TEST(CopyFileStream, FullDiskGivesFalseAndKeepsEarlierDestination) {
     EXPECT_EQ(NamesIn(folder), Names{L"T27.FDB"});
 }
 
+// --- Copies from read-only media ------------------------------------------------------------
+
+// A CD's files are read-only; their installed copies must not be, or the next installation
+// from a newer CD could not replace them.
+TEST(CopyFromReadOnlyMedia, CopiesAreNotReadOnly) {
+    TempDir dir;
+    const std::wstring cd = dir / L"cd";
+    WriteBytes(cd + L"\\Updater.exe", "u");
+    WriteBytes(cd + L"\\R2.5_150322\\Install.cmd", "p");
+    for (const wchar_t* name : {L"\\Updater.exe", L"\\R2.5_150322\\Install.cmd"})
+        ASSERT_TRUE(SetFileAttributesW((cd + name).c_str(), FILE_ATTRIBUTE_READONLY));
+    MakeDirs(dir / L"target");
+
+    CopyFolderTree(cd, dir / L"tree");
+    EXPECT_TRUE(ShellCopyFolder(cd, dir / L"target\\FTDIDriverInstall"));
+
+    for (const std::wstring& copy :
+         {dir / L"tree\\Updater.exe", dir / L"tree\\R2.5_150322\\Install.cmd",
+          dir / L"target\\FTDIDriverInstall\\Updater.exe"}) {
+        SCOPED_TRACE(U8(copy));
+        DWORD attributes = GetFileAttributesW(copy.c_str());
+        ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(attributes & FILE_ATTRIBUTE_READONLY, 0u);
+    }
+}
+
 // --- SetReadOnlyAttribute ------------------------------------------------------------------
 
 TEST(SetReadOnlyAttribute, SetsAndClearsOnlyTheReadOnlyBit) {

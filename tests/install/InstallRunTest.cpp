@@ -121,8 +121,25 @@ struct Walk {
     bool driverYes = true;
     bool exitYes = true; // the closing question at the end
     DistributionOptions distribution;
-    std::wstring installer; // another build of the installer
+    std::wstring installer;     // another build of the installer
+    bool readOnlyMedia = false; // every distribution file read-only, as on a CD
 };
+
+// Calls visit(path, attributes) for every file below folder (no trailing "\\").
+template <class Visit> void ForEachFileBelow(const std::wstring& folder, Visit visit) {
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ForEachFileBelow(folder + L"\\" + name, visit);
+        else
+            visit(folder + L"\\" + name, entry.dwFileAttributes);
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+}
 
 class InstallRun : public ::testing::Test {
 protected:
@@ -141,6 +158,12 @@ protected:
     // Starts the installer and walks the wizard up to the press of "Начать установку".
     void StartInstallation(const Walk& w) {
         ASSERT_NO_THROW(MakeDistribution(distDir->Path(), w.distribution));
+        if (w.readOnlyMedia)
+            ForEachFileBelow(ExcludeTrailingPathDelimiter(distDir->Path()),
+                             [](const std::wstring& file, DWORD attributes) {
+                                 SetFileAttributesW(file.c_str(),
+                                                    attributes | FILE_ATTRIBUTE_READONLY);
+                             });
         app = std::make_unique<InstallerProcess>(distDir->Path(), L"", w.installer);
         ASSERT_TRUE(app->Started());
         main = app->WaitForMainWindow();
@@ -476,6 +499,29 @@ TEST_F(InstallRun, ADatabaseWhosePresenceCannotBeToldStopsTheRunUntouched) {
     EXPECT_FALSE(IsWindowEnabled(exit));
     PressCloseBox(main);
     EXPECT_TRUE(app->WaitForExit()) << "the busy state was not left";
+}
+
+// Installed from a CD, whose files are all read-only: nothing the run puts into the target
+// may keep that bit, or the next installation from a newer CD could not replace it.
+TEST_F(InstallRun, AnInstallationFromReadOnlyMediaLeavesNothingReadOnly) {
+    LogPixelsOverride dpi(120);
+    Walk w;
+    w.target = Target();
+    w.readOnlyMedia = true;
+    RunToTheEnd(w);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(GetFileAttributesW((distDir->Path() + L"Updater\\Updater.exe").c_str()) &
+                FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(PathExists(Target(L"FTDIDriverInstall\\ftdibus.inf")));
+    std::vector<std::string> readOnly;
+    int files = 0;
+    ForEachFileBelow(ExcludeTrailingPathDelimiter(Target()),
+                     [&](const std::wstring& file, DWORD attributes) {
+                         ++files;
+                         if (attributes & FILE_ATTRIBUTE_READONLY) readOnly.push_back(U8(file));
+                     });
+    EXPECT_GT(files, 30);
+    EXPECT_EQ(readOnly, std::vector<std::string>{});
 }
 
 TEST_F(InstallRun, AMissingRuntimeFileEndsTheRunWithAnErrorBox) {

@@ -119,6 +119,27 @@ TEST(Startup, AJournalThatCannotBeWrittenDoesNotStopTheProgram) {
     EXPECT_EQ(CloseAndWait(s, main), 0u);
 }
 
+// A journal grown to gigabytes (a hole of zero bytes after its entries, more than a 32-bit
+// process can hold): start-up reads only the entries it keeps and trims the file as usual.
+TEST(Startup, AJournalOfGigabytesDoesNotStopTheProgram) {
+    TempDir dist;
+    std::wstring entries;
+    for (int i = 0; i < 1005; ++i)
+        entries += L"01/01/2020 10:00:00: run " + std::to_wstring(i) + L"\r\n";
+    WriteAnsi(dist / L"TestHolter.log", entries);
+    ASSERT_TRUE(SetFileLength(dist / L"TestHolter.log", 3ull << 30));
+    Started s;
+    Start(s, dist.Path(), dist.Path());
+    HWND main = WaitForMainWindow(s);
+    ASSERT_NE(main, nullptr) << "the main window did not appear";
+    EXPECT_EQ(CloseAndWait(s, main), 0u);
+    auto lines = SplitLines(ReadAnsi(dist / L"TestHolter.log"));
+    ASSERT_EQ(lines.size(), 1000u);
+    EXPECT_TRUE(EndsWith(lines[0], L": VL_Common_VAR_INIT")) << U8(lines[0]);
+    EXPECT_EQ(lines[1], L"01/01/2020 10:00:00: run 0");
+    EXPECT_EQ(lines[999], L"01/01/2020 10:00:00: run 998");
+}
+
 TEST(Startup, AJournalHeldOpenByAnotherProgramDoesNotStopTheProgram) {
     TempDir dist;
     WriteAnsi(dist / L"TestHolter.log", L"held\r\n");

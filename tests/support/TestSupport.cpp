@@ -145,6 +145,16 @@ int RunAndWait(const std::wstring& commandLine, const std::wstring& currentDir, 
     return static_cast<int>(code);
 }
 
+bool SetFileLength(const std::wstring& path, uint64_t bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER length;
+    length.QuadPart = static_cast<LONGLONG>(bytes);
+    bool ok = SetFilePointerEx(file, length, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    return ok;
+}
+
 namespace {
 // The host path of a Windows path, by Wine's own export (its result is on the process heap).
 std::wstring HostPath(const std::wstring& path) {

@@ -3,6 +3,7 @@
 // starting the test's own helper programs.
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ void RemoveTree(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path); // throws std::runtime_error when unreadable
 bool PathExists(const std::wstring& path);
+// Sets the length of an existing file; growth is a run of zero bytes that the host's file
+// system keeps as a hole, so a file of gigabytes costs no disk space. False on failure.
+bool SetFileLength(const std::wstring& path, uint64_t bytes);
 void MakeDirs(const std::wstring& path);
 
 // Text in the ANSI code page (as the program writes INI and log files).

@@ -199,8 +199,12 @@ void TInstallRun::InstallDriver() {
         ShellCopyFolder(source + L"FTDIDriverInstall", target + L"FTDIDriverInstall");
     AddLine(L"Началась установка драйверов устройства...");
     UpdateWindow(f.LogList);
-    RunProgram(target + L"FTDIDriverInstall\\FTDIDriverInstall.exe", SW_HIDE, true);
-    AddLine(L"Установка драйверов устройства завершена");
+    // The exit code says nothing reliable about the driver; a program that never ran does.
+    DWORD startError = 0;
+    RunProgram(target + L"FTDIDriverInstall\\FTDIDriverInstall.exe", SW_HIDE, true, &startError);
+    AddLine(startError
+                ? L"Установка драйверов устройства не выполнена: " + SysErrorMessage(startError)
+                : std::wstring(L"Установка драйверов устройства завершена"));
 }
 
 void TInstallRun::CreateDesktopShortcut() {

@@ -386,14 +386,33 @@ TEST_F(InstallRun, SmallFontsEndOnTheLargeFontPage) {
     EXPECT_TRUE(app->WaitForExit());
 }
 
+// Why Windows would refuse to start a program, as the system words it.
+std::wstring StartFailure(const std::wstring& program) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::wstring commandLine = L"\"" + program + L"\"";
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, nullptr, &si, &pi))
+        return SysErrorMessage(GetLastError());
+    TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return L"<it starts>";
+}
+
 TEST_F(InstallRun, DriverStepFollowsTheBoxAndTheAnswer) {
     LogPixelsOverride dpi(120);
+    enum class Installer { Distributed, Missing, NotAProgram };
     struct Case {
         const char* name;
-        bool ticked, yes, folderPresent, linesExpected;
-    } cases[] = {{"not ticked", false, true, true, false},
-                 {"answered No", true, false, true, false},
-                 {"no driver folder", true, true, false, true}};
+        bool ticked, yes;
+        Installer installer;
+        bool linesExpected;
+    } cases[] = {{"not ticked", false, true, Installer::Distributed, false},
+                 {"answered No", true, false, Installer::Distributed, false},
+                 {"no driver folder", true, true, Installer::Missing, true},
+                 {"installer cannot start", true, true, Installer::NotAProgram, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         NewDistribution();
@@ -401,19 +420,28 @@ TEST_F(InstallRun, DriverStepFollowsTheBoxAndTheAnswer) {
         w.target = Target();
         w.driverTicked = c.ticked;
         w.driverYes = c.yes;
-        if (!c.folderPresent) w.distribution.Omit.insert(L"FTDIDriverInstall");
+        if (c.installer == Installer::Missing) w.distribution.Omit.insert(L"FTDIDriverInstall");
+        if (c.installer == Installer::NotAProgram) {
+            WriteBytes(distDir->Path() + L"FTDIDriverInstall\\FTDIDriverInstall.exe",
+                       "not a program");
+            w.distribution.Omit.insert(L"FTDIDriverInstall\\FTDIDriverInstall.exe");
+        }
         RemoveSuiteFonts();
         auto lines = RunToTheEnd(w);
         ASSERT_FALSE(HasFatalFailure());
+        const std::wstring notDone = L"Установка драйверов устройства не выполнена: ";
         bool started = false, ended = false;
         for (const auto& l : lines) {
             started |= l == L"Началась установка драйверов устройства...";
-            ended |= l == L"Установка драйверов устройства завершена";
+            ended |= l == L"Установка драйверов устройства завершена" || l.rfind(notDone, 0) == 0;
         }
         EXPECT_EQ(started, c.linesExpected);
         EXPECT_EQ(ended, c.linesExpected);
         if (c.linesExpected && !lines.empty()) {
-            EXPECT_EQ(lines.back(), L"Установка драйверов устройства завершена");
+            // Nothing ran, so nothing is reported as done: the line says why.
+            const std::wstring reason =
+                StartFailure(w.target + L"FTDIDriverInstall\\FTDIDriverInstall.exe");
+            EXPECT_EQ(U8(lines.back()), U8(notDone + reason));
         }
         EXPECT_FALSE(PathExists(w.target + L"FTDIDriverInstall\\driver-install.log"));
         EXPECT_TRUE(PathExists(w.target + L"ReleaseInfo")) << "the run went on to the end";

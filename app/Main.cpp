@@ -6,6 +6,7 @@
 #include "resources/resource.h"
 
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <memory>
 
@@ -84,6 +85,11 @@ std::wstring WindowText(HWND wnd) {
 void CreateFolderOneLevel(const std::wstring& folder) {
     if (!DirectoryExists(folder))
         CreateDirectoryW(ExcludeTrailingPathDelimiter(folder).c_str(), nullptr);
+}
+
+// A drive's root ("C:\") or a share's ("\\server\share\"), where the suite must not go.
+bool IsRootFolder(const std::wstring& fullPath) {
+    return fullPath.length() <= 3 || PathIsRootW(fullPath.c_str());
 }
 
 struct CoTaskMemDeleter {
@@ -422,9 +428,12 @@ void TFMain::BtnInputPathNextClick() {
         SetFocus(ePath);
         return;
     }
-    path = IncludeTrailingPathDelimiter(path);
+    // The checks look at the folder that will be used: "C:\.\", "C:\Windows\..\" or "..\.."
+    // typed in a distribution two levels deep all name the root of C:. The delimiter goes on
+    // first, so that "C:" names the drive and not the current folder on it.
+    path = IncludeTrailingPathDelimiter(FullPathName(IncludeTrailingPathDelimiter(path)));
     SetWindowTextW(ePath, path.c_str());
-    if (path.length() <= 3) {
+    if (IsRootFolder(path)) {
         AskMessage(L"Программу нелзя устанавливать в корневой каталог!", MB_ICONWARNING | MB_OK);
         SetFocus(ePath);
         return;

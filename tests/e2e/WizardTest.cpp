@@ -45,8 +45,9 @@ protected:
     std::unique_ptr<InstallerProcess> app;
     HWND main = nullptr;
 
-    void Start(const std::wstring& workingFolder = L"") {
-        app = std::make_unique<InstallerProcess>(dist.Path(), workingFolder);
+    void Start(const std::wstring& workingFolder = L"", const std::wstring& distribution = L"") {
+        app = std::make_unique<InstallerProcess>(distribution.empty() ? dist.Path() : distribution,
+                                                 workingFolder);
         ASSERT_TRUE(app->Started()) << "cannot start " << U8(BuiltInstallerPath());
         main = app->WaitForMainWindow();
         ASSERT_NE(main, nullptr) << "the main window did not appear";
@@ -120,6 +121,12 @@ protected:
         EXPECT_EQ(code, 0u);
     }
 };
+
+// The last name of a folder path ending in "\\".
+std::wstring ExtractLeaf(const std::wstring& folder) {
+    std::wstring path = folder.substr(0, folder.size() - 1);
+    return path.substr(path.find_last_of(L'\\') + 1);
+}
 
 std::wstring ScreenshotPath(const char* name) {
     return TestExeFolder() + L"screenshots\\wizard_" + std::wstring(name, name + strlen(name)) +
@@ -201,13 +208,14 @@ TEST_F(Wizard, PathPageValidatesAndNormalisesTarget) {
     RemoveTree(L"C:\\a");
     const std::wstring missing = dist / L"New\\Sub";
     const std::wstring missingAfter = missing + L"\\";
+    const std::wstring holterAfter = dist / L"Holter\\";
     const PathCase cases[] = {
         {L"   ", EmptyPathError.c_str(), L"   ", nullptr, nullptr},
         {L"C:", RootFolderWarning.c_str(), L"C:\\", nullptr, nullptr},
         {L"C:\\", RootFolderWarning.c_str(), L"C:\\", nullptr, nullptr},
         {L"C:\\a", nullptr, L"C:\\a\\", L"C:\\a\\Settings", nullptr},
         {L"  D:\\Data\\Holter  ", nullptr, L"D:\\Data\\Holter\\", nullptr, nullptr},
-        {L"Holter", nullptr, L"Holter\\", L"Holter\\Settings", nullptr},
+        {L"Holter", nullptr, holterAfter.c_str(), L"Holter\\Settings", nullptr},
         {missing.c_str(), nullptr, missingAfter.c_str(), nullptr, L"New"},
     };
     // Start elsewhere: relative names must still land in the installer's own folder.
@@ -249,6 +257,54 @@ TEST_F(Wizard, PathPageValidatesAndNormalisesTarget) {
     PressCloseBox(main);
     ExpectProgramEnds();
     RemoveTree(L"C:\\a");
+}
+
+// The root-folder check looks at the folder that would be used, not at the typed text; the
+// field then shows that folder. The distribution lies two levels below the root of C:, so that
+// "..\.." from the installer's folder is that root.
+TEST_F(Wizard, PathPageChecksTheFolderThatWillBeUsed) {
+    const std::wstring top = L"C:\\" + ExtractLeaf(dist.Path());
+    struct Cleanup {
+        std::wstring folder;
+        ~Cleanup() { RemoveTree(folder); }
+    } cleanup{top};
+    const std::wstring distribution = top + L"\\dist\\";
+    MakeDirs(distribution);
+    RemoveTree(L"C:\\Settings");
+    const std::wstring holter = distribution + L"Holter\\";
+    const struct {
+        const wchar_t* typed;
+        bool refused;
+        std::wstring fieldAfter;
+    } cases[] = {
+        {L"..\\..", true, L"C:\\"},
+        {L"C:\\.\\", true, L"C:\\"},
+        {L"  C:\\Windows\\..\\ ", true, L"C:\\"},
+        {L"Holter", false, holter},
+    };
+    ASSERT_NO_FATAL_FAILURE(Start(L"", distribution));
+    ASSERT_NO_FATAL_FAILURE(GoToPathPage());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(U8(std::wstring(L"typed \"") + c.typed + L"\""));
+        ASSERT_NO_FATAL_FAILURE(SubmitPath(c.typed));
+        if (c.refused) {
+            HWND box = nullptr;
+            EXPECT_EQ(U8(ExpectBox(box).text), U8(RootFolderWarning));
+            ASSERT_NE(box, nullptr);
+            ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+            EXPECT_TRUE(WaitForPage(Page::Path));
+        } else {
+            ASSERT_NO_FATAL_FAILURE(AnswerOptionsWarning());
+            ASSERT_TRUE(WaitForPage(Page::Options));
+            ClickButton(L"Назад");
+            ASSERT_TRUE(WaitForPage(Page::Path));
+        }
+        EXPECT_EQ(U8(GetText(PathField())), U8(c.fieldAfter));
+    }
+    EXPECT_FALSE(PathExists(L"C:\\Settings")) << "the root folder got a Settings folder";
+    EXPECT_TRUE(PathExists(holter + L"Settings"));
+    PressCloseBox(main);
+    ExpectProgramEnds();
 }
 
 // Cancel from each of the three pages that offer it: No changes nothing, Yes leads to the

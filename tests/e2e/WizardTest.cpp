@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <set>
 
@@ -305,6 +306,76 @@ TEST_F(Wizard, PathPageChecksTheFolderThatWillBeUsed) {
     EXPECT_TRUE(PathExists(holter + L"Settings"));
     PressCloseBox(main);
     ExpectProgramEnds();
+}
+
+BOOL CALLBACK AddControlPlace(HWND control, LPARAM layout) {
+    if (!IsWindowVisible(control)) return TRUE;
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, GetAncestor(control, GA_ROOT), reinterpret_cast<POINT*>(&r), 2);
+    reinterpret_cast<std::vector<std::string>*>(layout)->push_back(
+        U8(ClassNameOf(control) + L" \"" + GetText(control).substr(0, 24) + L"\" ") +
+        std::to_string(r.left) + "," + std::to_string(r.top) + " " +
+        std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top));
+    return TRUE;
+}
+
+// Every visible control of the window with its place in the window's client area.
+std::vector<std::string> Layout(HWND main) {
+    std::vector<std::string> layout;
+    EnumChildWindows(main, AddControlPlace, reinterpret_cast<LPARAM>(&layout));
+    return layout;
+}
+
+// The program declares itself DPI aware, so at 120 pixels per inch it sees the real resolution
+// and is not stretched; its layout stays in pixels: every control of every page has the same
+// place and size at 96 and at 120. Pictures of the pages (the side panel on each) and of the
+// options warning at both resolutions go beside the test for a person to compare.
+TEST_F(Wizard, LayoutStaysInPixelsAt96And120Dpi) {
+    std::map<DWORD, std::vector<std::string>> layouts;
+    std::map<DWORD, Screenshot> welcome;
+    for (DWORD dpi : {96u, 120u}) {
+        SCOPED_TRACE(dpi);
+        LogPixelsOverride resolution(dpi);
+        const std::string tag = "dpi" + std::to_string(dpi) + "_";
+        std::vector<std::string>& layout = layouts[dpi];
+        auto record = [&](const char* page) {
+            for (const std::string& control : Layout(main))
+                layout.push_back(std::string(page) + ": " + control);
+            CheckScreenshot(main, (tag + page).c_str());
+        };
+        ASSERT_NO_FATAL_FAILURE(Start());
+        record("start");
+        welcome[dpi] = CaptureClient(main);
+        ASSERT_NO_FATAL_FAILURE(GoToPathPage());
+        record("path");
+        ASSERT_NO_FATAL_FAILURE(SubmitPath(dist / L"Target"));
+        HWND warning = app->WaitForTimedMessage();
+        ASSERT_NE(warning, nullptr);
+        WaitFor([&] { return !TimedMessageText(warning).empty(); }, 3000);
+        Screenshot shot = CaptureClient(warning);
+        EXPECT_TRUE(SaveBmp(shot, ScreenshotPath((tag + "warning").c_str())));
+        ASSERT_TRUE(AnswerTimedMessage(warning, L"OK"));
+        ASSERT_TRUE(WaitForPage(Page::Options));
+        record("options");
+        ClickButton(L"Отмена");
+        HWND box = app->WaitForMessageBox();
+        ASSERT_NE(box, nullptr);
+        ASSERT_TRUE(AnswerMessageBox(box, IDYES));
+        ASSERT_TRUE(WaitForPage(Page::Cancel));
+        record("cancel");
+        ClickButton(L"Выход");
+        ExpectProgramEnds();
+        app.reset();
+    }
+    EXPECT_EQ(layouts[96], layouts[120]);
+    // The welcome page has no caret: pixel for pixel the same, the side panel's document (sized
+    // in points) included.
+    ASSERT_EQ(welcome[96].pixels.size(), welcome[120].pixels.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < welcome[96].pixels.size(); ++i)
+        differing += welcome[96].pixels[i] != welcome[120].pixels[i];
+    EXPECT_EQ(differing, 0u) << "pixels of the welcome page that differ between 96 and 120 dpi";
 }
 
 // Cancel from each of the three pages that offer it: No changes nothing, Yes leads to the

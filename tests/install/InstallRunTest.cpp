@@ -123,7 +123,14 @@ struct Walk {
     DistributionOptions distribution;
     std::wstring installer;     // another build of the installer
     bool readOnlyMedia = false; // every distribution file read-only, as on a CD
+    std::wstring screenshot;    // a picture of the progress page at the closing question
 };
+
+// A picture of the window beside the test, for a person to look at.
+void SaveScreenshot(HWND window, const std::wstring& name) {
+    EXPECT_TRUE(SaveBmp(CaptureClient(window),
+                        TestExeFolder() + L"screenshots\\install_" + name + L".bmp"));
+}
 
 // Calls visit(path, attributes) for every file below folder (no trailing "\\").
 template <class Visit> void ForEachFileBelow(const std::wstring& folder, Visit visit) {
@@ -221,6 +228,7 @@ protected:
         EXPECT_EQ(U8(info.text), U8(kExitQuestion));
         EXPECT_TRUE(info.hasYes && info.hasNo);
         std::vector<std::wstring> lines = Lines();
+        if (!w.screenshot.empty()) SaveScreenshot(main, w.screenshot);
         if (!box) return lines;
         EXPECT_TRUE(AnswerMessageBox(box, w.exitYes ? IDYES : IDNO));
         if (w.exitYes) {
@@ -293,6 +301,7 @@ TEST_F(InstallRun, CompleteRunAtLargeFonts) {
     DeleteFileW((DesktopFolder() + L"\\Velmora.lnk").c_str());
     Walk w;
     w.target = Target();
+    w.screenshot = L"dpi120_progress";
     auto lines = RunToTheEnd(w);
     ASSERT_FALSE(HasFatalFailure());
 
@@ -380,6 +389,7 @@ TEST_F(InstallRun, SmallFontsEndOnTheLargeFontPage) {
     ASSERT_FALSE(HasFatalFailure());
     HWND change = WaitForControl(main, L"Изменить настройки", L"Button", 120000);
     ASSERT_NE(change, nullptr) << "the large-font page did not appear";
+    SaveScreenshot(main, L"dpi96_largefont");
     EXPECT_EQ(app->WaitForMessageBox(500), nullptr) << "no closing question at small fonts";
     EXPECT_EQ(Lines().size(), ExpectedLines(false).size());
     ASSERT_TRUE(Click(FindControl(main, L"Выход", L"Button")));

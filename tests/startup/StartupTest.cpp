@@ -140,6 +140,33 @@ TEST(Startup, AJournalOfGigabytesDoesNotStopTheProgram) {
     EXPECT_EQ(lines[999], L"01/01/2020 10:00:00: run 998");
 }
 
+// From Windows 8.1 on, a program that does not declare DPI awareness is told 96 pixels per
+// inch at any display scale, and the large-font check would always find small fonts. The
+// declaration is read here as the system reads it: through an activation context made from the
+// program's own manifest. System awareness, not per monitor: the layout stays in pixels.
+TEST(Startup, TheManifestDeclaresSystemDpiAwareness) {
+    const std::wstring exe = WinePathFromUnix(INSTALL_EXE_UNIX);
+    ACTCTXW context{};
+    context.cbSize = sizeof context;
+    context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    context.lpSource = exe.c_str();
+    context.lpResourceName = CREATEPROCESS_MANIFEST_RESOURCE_ID;
+    HANDLE handle = CreateActCtxW(&context);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE) << GetLastError();
+    const wchar_t* const settings = L"http://schemas.microsoft.com/SMI/2005/WindowsSettings";
+    wchar_t value[64] = L"";
+    SIZE_T length = 0;
+    EXPECT_TRUE(QueryActCtxSettingsW(0, handle, settings, L"dpiAware", value, 64, &length))
+        << GetLastError();
+    EXPECT_EQ(U8(value), "true");
+    wchar_t perMonitor[64] = L"";
+    EXPECT_FALSE(QueryActCtxSettingsW(0, handle,
+                                      L"http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+                                      L"dpiAwareness", perMonitor, 64, &length))
+        << U8(perMonitor);
+    ReleaseActCtx(handle);
+}
+
 TEST(Startup, AJournalHeldOpenByAnotherProgramDoesNotStopTheProgram) {
     TempDir dist;
     WriteAnsi(dist / L"TestHolter.log", L"held\r\n");

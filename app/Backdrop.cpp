@@ -176,15 +176,29 @@ const wchar_t* RichEditClass() {
     return className;
 }
 
-void SetDefaultFont(HWND richEdit) {
+int ScreenPixelsPerInch() {
     HDC screen = GetDC(nullptr);
     int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
     if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+// The panel is laid out in pixels like the rest of the window, but the document's sizes are in
+// points, which grow with the display's DPI: at 120 it would no longer fit its 441 pixels. The
+// control's zoom shows everything at the size it has at 96 DPI. Returns the DPI the control now
+// draws at.
+int ZoomAs96Dpi(HWND richEdit) {
+    int dpi = ScreenPixelsPerInch();
+    if (dpi != 96 && SendMessageW(richEdit, EM_SETZOOM, 96, dpi)) return 96;
+    return dpi;
+}
+
+void SetDefaultFont(HWND richEdit, int dpi) {
     CHARFORMAT2W format{};
     format.cbSize = sizeof format;
     format.dwMask = CFM_FACE | CFM_SIZE | CFM_CHARSET;
     // The size is fixed in pixels, whatever the display's DPI; the control counts in twips.
-    format.yHeight = MulDiv(PanelFontPixels, 1440, dpi > 0 ? dpi : 96);
+    format.yHeight = MulDiv(PanelFontPixels, 1440, dpi);
     format.bCharSet = RUSSIAN_CHARSET;
     wcscpy(format.szFaceName, L"MS Sans Serif");
     SendMessageW(richEdit, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
@@ -214,7 +228,7 @@ HWND CreateRichEdit1(HWND parent, int id) {
     HWND richEdit =
         CreateWindowExW(0, className, L"", style, 0, 0, 0, 0, parent,
                         reinterpret_cast<HMENU>(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
-    if (richEdit) SetDefaultFont(richEdit);
+    if (richEdit) SetDefaultFont(richEdit, ZoomAs96Dpi(richEdit));
     return richEdit;
 }
 

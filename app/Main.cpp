@@ -3,6 +3,7 @@
 #include "common/VL_Common_Proc.h"
 #include "common/WinUtil.h"
 #include "dialogs/MessageForm.h"
+#include "install/TargetFolder.h"
 #include "resources/resource.h"
 #include "system/DisplayFonts.h"
 
@@ -80,12 +81,6 @@ std::wstring WindowText(HWND wnd) {
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(wnd, text.data(), length + 1)));
     return text;
-}
-
-// One level only: a missing parent is left for the installation to report.
-void CreateFolderOneLevel(const std::wstring& folder) {
-    if (!DirectoryExists(folder))
-        CreateDirectoryW(ExcludeTrailingPathDelimiter(folder).c_str(), nullptr);
 }
 
 // Sets a flag for one scope; cleared on every way out, an exception included.
@@ -430,21 +425,22 @@ void TFMain::BtnSelectPathClick() {
 }
 
 void TFMain::BtnInputPathNextClick() {
-    std::wstring path = Trim(WindowText(ePath));
-    if (path.empty()) {
-        AskMessage(L"Не выбран путь для установки программы!", MB_ICONERROR | MB_OK);
+    // The checks look at the folder that will be used, written back into the field: "C:\.\",
+    // "C:\Windows\..\" or "..\.." typed in a distribution two levels deep all name the root of C:.
+    std::wstring path;
+    const TTargetCheck check = CheckTargetFolder(WindowText(ePath), path);
+    if (check == TTargetCheck::Empty) {
+        AskMessage(TargetEmptyText, MB_ICONERROR | MB_OK);
         SetFocus(ePath);
         return;
     }
-    path = IncludeTrailingPathDelimiter(path);
     SetWindowTextW(ePath, path.c_str());
-    if (path.length() <= 3) {
-        AskMessage(L"Программу нелзя устанавливать в корневой каталог!", MB_ICONWARNING | MB_OK);
+    if (check == TTargetCheck::Root) {
+        AskMessage(TargetRootText, MB_ICONWARNING | MB_OK);
         SetFocus(ePath);
         return;
     }
-    CreateFolderOneLevel(path);
-    CreateFolderOneLevel(path + L"Settings\\");
+    CreateTargetFolders(path);
     SetActivePage(*tsInputComponents);
 }
 

@@ -87,6 +87,24 @@ bool DirectoryExists(const std::wstring& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+TPathProbe ProbePath(const std::wstring& path) {
+    TPathProbe probe;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+        probe.Error = GetLastError();
+        if (probe.Error == ERROR_FILE_NOT_FOUND || probe.Error == ERROR_PATH_NOT_FOUND)
+            probe.State = TPathState::Absent;
+        return probe;
+    }
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        probe.State = TPathState::Folder;
+    } else {
+        probe.State = TPathState::File;
+        probe.Size = (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+    return probe;
+}
+
 std::wstring GetCurrentDir() {
     DWORD n = GetCurrentDirectoryW(0, nullptr);
     std::wstring s(n, L'\0');

@@ -167,6 +167,17 @@ std::wstring IncludeTrailingPathDelimiter(const std::wstring& path);
 std::wstring ExcludeTrailingPathDelimiter(const std::wstring& path);
 bool FileExists(const std::wstring& path);      // an existing file, not a folder
 bool DirectoryExists(const std::wstring& path); // an existing folder
+
+// What a path names, for a decision to create or replace something. Only "file not found" and
+// "path not found" mean Absent; any other failure to look (access denied, a share with a
+// transient error, a name the system cannot resolve) is Unknown, never taken for absent.
+enum class TPathState { Absent, File, Folder, Unknown };
+struct TPathProbe {
+    TPathState State = TPathState::Unknown;
+    DWORD Error = 0;    // the Win32 error of a failed look
+    ULONGLONG Size = 0; // the size in bytes of a File
+};
+TPathProbe ProbePath(const std::wstring& path);
 std::wstring GetCurrentDir();
 // The absolute form of a path, resolved against the current folder; the path itself when it
 // cannot be resolved.

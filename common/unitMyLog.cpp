@@ -1,9 +1,17 @@
 #include "common/unitMyLog.h"
 #include "common/Errors.h"
 
+#include <string_view>
+
 TMyLog* MyLog = nullptr;
 
 namespace {
+
+constexpr size_t kLoadChunkBytes = 64 * 1024;
+// Far above a thousand entries of any size this log writes (the longest, a byte-array dump, is
+// about 100 KB); a file that has not given its lines by then is no such log, and reading on
+// would only exhaust the memory of a 32-bit process.
+constexpr size_t kLoadBudgetBytes = 128 * 1024 * 1024;
 
 std::wstring LocaleText(LCTYPE type, const wchar_t* fallback) {
     wchar_t buf[16];
@@ -59,27 +67,57 @@ std::wstring LogTimeStamp(const SYSTEMTIME& t) {
            TwoDigits(t.wHour) + timeSep + TwoDigits(t.wMinute) + timeSep + TwoDigits(t.wSecond);
 }
 
-std::vector<std::wstring> LoadLines(const std::wstring& fileName) {
-    std::vector<std::wstring> lines;
-    std::string bytes;
-    if (!ReadFileBytes(fileName, bytes)) return lines;
-    std::wstring text = FromAnsi(bytes);
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != L'\r' && text[i] != L'\n') continue;
-        lines.push_back(text.substr(start, i - start));
-        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') ++i;
-        start = i + 1;
+std::vector<std::wstring> LoadLines(const std::wstring& fileName, size_t maxLines) noexcept {
+    // The newest entries are the first lines, so a log grown to any size (hundreds of megabytes
+    // on a workstation nobody cleans) costs no more than the lines the list keeps. Whatever goes
+    // wrong here, memory included, must not stop the program: the list then starts empty.
+    try {
+        std::vector<std::wstring> lines;
+        UniqueHandle file(CreateFileW(fileName.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!file.valid()) return {};
+        std::string chunk(kLoadChunkBytes, '\0');
+        std::string line; // bytes of the line being read
+        bool afterCarriageReturn = false;
+        for (size_t total = 0; lines.size() < maxLines && total < kLoadBudgetBytes;) {
+            DWORD got = 0;
+            if (!ReadFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got,
+                          nullptr))
+                return {};
+            if (got == 0) {
+                if (!line.empty()) lines.push_back(FromAnsi(line));
+                break;
+            }
+            total += got;
+            std::string_view rest(chunk.data(), got);
+            while (!rest.empty() && lines.size() < maxLines) {
+                // CR LF is one line end; the LF may come at the start of the next chunk.
+                if (afterCarriageReturn && rest.front() == '\n') rest.remove_prefix(1);
+                afterCarriageReturn = false;
+                size_t end = rest.find_first_of("\r\n");
+                if (end == std::string_view::npos) {
+                    line.append(rest);
+                    break;
+                }
+                line.append(rest.substr(0, end));
+                lines.push_back(FromAnsi(line));
+                line.clear();
+                afterCarriageReturn = rest[end] == '\r';
+                rest.remove_prefix(end + 1);
+            }
+        }
+        return lines;
+    } catch (...) {
+        return {};
     }
-    if (start < text.size()) lines.push_back(text.substr(start));
-    return lines;
 }
 
 TMyLog::TMyLog()
     : Lock(std::make_unique<CriticalSection>()),
       LogFileName(ExtractFilePath(ModuleFileName()) + L"TestHolter.log") {
     // An unreadable file (say on a CD that cannot be opened) simply gives an empty list.
-    List = LoadLines(LogFileName);
+    List = LoadLines(LogFileName, static_cast<size_t>(LogMaxSize));
 }
 
 void TMyLog::AddMessage(const std::wstring& Message, bool OnlyAddLogfile) {
@@ -112,14 +150,14 @@ void TMyLog::AddByteArray(const std::wstring& Message, const uint8_t (&BA)[32768
 void TMyLog::SetLogFileName(const std::wstring& value) {
     LogFileName = value;
     LogMaxSize = 1000;
-    List = LoadLines(value);
+    List = LoadLines(value, static_cast<size_t>(LogMaxSize));
     if (!Lock) Lock = std::make_unique<CriticalSection>();
 }
 
 void TMyLog::SetAddLogFileName(const std::wstring& value) {
     AddLogFilename = value;
     if (!AddList) AddList = std::make_unique<std::vector<std::wstring>>();
-    *AddList = LoadLines(value);
+    *AddList = LoadLines(value, static_cast<size_t>(LogMaxSize));
     if (!Lock) Lock = std::make_unique<CriticalSection>();
 }
 

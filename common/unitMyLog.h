@@ -33,9 +33,11 @@ private:
 
 // Time stamp of an entry: DD/MM/YYYY HH:NN:SS with the workstation's separators.
 std::wstring LogTimeStamp(const SYSTEMTIME& t);
-// Lines of a text file in the ANSI code page; CR LF, LF and CR each end a line.
-// Returns an empty list when the file is missing or cannot be read.
-std::vector<std::wstring> LoadLines(const std::wstring& fileName);
+// The first maxLines lines of a text file in the ANSI code page; CR LF, LF and CR each end a
+// line. Reads no further than those lines (and never more than 128 MiB), so a file of any size
+// loads in bounded time and memory. Returns an empty list when the file is missing or cannot be
+// read, or when loading fails in any other way.
+std::vector<std::wstring> LoadLines(const std::wstring& fileName, size_t maxLines) noexcept;
 
 extern TMyLog* MyLog;
 

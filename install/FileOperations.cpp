@@ -36,6 +36,18 @@ template <class Visit> void ForEachEntry(const std::wstring& pattern, Visit visi
     } while (FindNextFileW(find.get(), &entry));
 }
 
+// What the shell copied from a CD keeps the medium's read-only bit, which would stop the next
+// installation from replacing it; every file below folder loses it.
+void ClearReadOnlyInTree(const std::wstring& folder) {
+    ForEachEntry(folder + L"\\*", [&](const WIN32_FIND_DATAW& entry) {
+        const std::wstring path = folder + L"\\" + entry.cFileName;
+        if (IsDirectory(entry))
+            ClearReadOnlyInTree(path);
+        else if (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+            SetFileAttributesW(path.c_str(), entry.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+    });
+}
+
 // Creates folder and every missing parent; failures are left for the caller's next step to meet.
 void ForceDirectories(const std::wstring& folder) {
     std::wstring path = ExcludeTrailingPathDelimiter(folder);
@@ -128,7 +140,10 @@ void CopyFolderTree(const std::wstring& Source, const std::wstring& Destination)
     const std::wstring to = IncludeTrailingPathDelimiter(Destination);
     ForEachEntry(from + L"*.*", [&](const WIN32_FIND_DATAW& entry) {
         if (IsDirectory(entry)) return;
-        CopyFileW((from + entry.cFileName).c_str(), (to + entry.cFileName).c_str(), FALSE);
+        const std::wstring copy = to + entry.cFileName;
+        if (CopyFileW((from + entry.cFileName).c_str(), copy.c_str(), FALSE) &&
+            (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
+            SetReadOnlyAttribute(copy, false);
     });
     ForEachEntry(from + L"*.*", [&](const WIN32_FIND_DATAW& entry) {
         if (!IsDirectory(entry) || (entry.dwFileAttributes & kHiddenOrSystem)) return;
@@ -207,5 +222,8 @@ bool ShellCopyFolder(const std::wstring& Source, const std::wstring& Destination
     if (Silent)
         operation.fFlags |= FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
     // A copy the user cancelled halfway can come back as 0 with the aborted flag set.
-    return SHFileOperationW(&operation) == 0 && !operation.fAnyOperationsAborted;
+    bool copied = SHFileOperationW(&operation) == 0 && !operation.fAnyOperationsAborted;
+    // Also after a partial copy: whatever arrived must be replaceable by the next installation.
+    ClearReadOnlyInTree(ExcludeTrailingPathDelimiter(Destination));
+    return copied;
 }

@@ -15,6 +15,8 @@ void ListSubfolders(const std::wstring& Folder, std::vector<std::wstring>& List)
 
 // Copies the files of Source (hidden and system files included) into Destination, replacing
 // files of the same name, then descends into its subfolders (hidden and system ones skipped).
+// The copies are never read-only, also when Source is (a CD), so that a later installation can
+// replace them.
 // Destination is created with its missing parents. Every failure is silent and the copy goes
 // on with the next entry; a missing Source leaves just the (empty) Destination behind.
 void CopyFolderTree(const std::wstring& Source, const std::wstring& Destination);
@@ -38,6 +40,7 @@ void SetReadOnlyAttribute(const std::wstring& FileName, bool ReadOnly);
 
 // Copies the folder Source to Destination through the Windows shell, which shows its own
 // progress window and questions, unless Silent: then nothing is shown, files of the same name
-// are replaced and errors are only reported. Returns true when the shell reports success.
+// are replaced and errors are only reported. Returns true when the shell reports success. The
+// files below Destination are left without the read-only bit that a copy from a CD carries.
 bool ShellCopyFolder(const std::wstring& Source, const std::wstring& Destination,
                      bool Silent = false);

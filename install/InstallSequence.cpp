@@ -152,10 +152,21 @@ void TInstallRun::WriteSettings() {
     WriteIniString(ini, L"options", L"HardwareType", L"1");
 }
 
-// A clinic's patient records live in the database: an existing one is never replaced.
+// A clinic's patient records live in the database: an existing one is never replaced, and
+// neither is one whose existence cannot be told (a share with a transient error, access
+// denied). An empty file holds no records (an interrupted copy can leave one), so it is
+// replaced like a missing one.
 bool TInstallRun::CopyDatabase() {
     const std::wstring name = L"T27.FDB";
-    if (FileExists(target + L"DTAfb\\" + name)) {
+    const std::wstring database = target + L"DTAfb\\" + name;
+    const TPathProbe present = ProbePath(database);
+    if (present.State == TPathState::Unknown) {
+        AddLine(L"Копирование файла " + name + L"....");
+        AppendOutcome(kFailed);
+        throw EInstallError(L"Не удалось выяснить, есть ли уже база данных \"" + database +
+                            L"\": " + SysErrorMessage(present.Error));
+    }
+    if (present.State == TPathState::File && present.Size > 0) {
         AddLine(L"Копирование файла " + name + L"....");
         AppendOutcome(kDatabaseKept);
         host.ProcessMessages();
@@ -171,8 +182,12 @@ void TInstallRun::InstallDriver() {
         ShellCopyFolder(source + L"FTDIDriverInstall", target + L"FTDIDriverInstall", in.Silent);
     AddLine(L"Началась установка драйверов устройства...");
     host.ProcessMessages();
-    RunProgram(target + L"FTDIDriverInstall\\FTDIDriverInstall.exe", SW_HIDE, true);
-    AddLine(L"Установка драйверов устройства завершена");
+    // The exit code says nothing reliable about the driver; a program that never ran does.
+    DWORD startError = 0;
+    RunProgram(target + L"FTDIDriverInstall\\FTDIDriverInstall.exe", SW_HIDE, true, &startError);
+    AddLine(startError
+                ? L"Установка драйверов устройства не выполнена: " + SysErrorMessage(startError)
+                : std::wstring(L"Установка драйверов устройства завершена"));
 }
 
 void TInstallRun::CreateDesktopShortcut() {

@@ -10,8 +10,9 @@ TTargetCheck CheckTargetFolder(const std::wstring& typed, std::wstring& resolved
     const std::wstring trimmed = Trim(typed);
     resolved = trimmed;
     if (trimmed.empty()) return TTargetCheck::Empty;
-    // "C:\.\" or "..\.." must not pass as a folder when they name a root.
-    resolved = IncludeTrailingPathDelimiter(FullPathName(trimmed));
+    // "C:\.\" or "..\.." must not pass as a folder when they name a root. The delimiter goes on
+    // first, so that "C:" names the drive and not the current folder on it.
+    resolved = IncludeTrailingPathDelimiter(FullPathName(IncludeTrailingPathDelimiter(trimmed)));
     if (resolved.length() <= 3 || PathIsRootW(resolved.c_str())) return TTargetCheck::Root;
     return TTargetCheck::Accepted;
 }

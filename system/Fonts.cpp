@@ -161,7 +161,12 @@ void AnnounceFont(const std::wstring& fontPath) {
 void InstallFontFile(const std::wstring& sourceFolder, const std::wstring& destinationFolder,
                      const std::wstring& fileName, const TAddProgressLine& addProgressLine) {
     const std::wstring destination = destinationFolder + fileName;
-    if (FileExists(destination)) return;
+    // A font already there stays; one whose presence cannot be told is not overwritten blindly.
+    const TPathProbe present = ProbePath(destination);
+    if (present.State == TPathState::File) return;
+    if (present.State == TPathState::Unknown)
+        throw EInstallError(L"Не удалось выяснить, установлен ли шрифт \"" + destination + L"\": " +
+                            SysErrorMessage(present.Error));
     const std::wstring description = GetFontFaceName(sourceFolder + fileName);
     // Registering a font whose file did not arrive would report it installed when it is not.
     if (!CopyFileStream(sourceFolder + fileName, destination))

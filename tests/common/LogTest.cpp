@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwctype>
 
 namespace {
@@ -91,6 +92,37 @@ TEST_F(LogTest, AnOversizedOldFileIsTrimmedByTheFirstMessage) {
     EXPECT_EQ(MessageOf(lines[0]), L"new");
     EXPECT_EQ(lines[1], L"old 0");
     EXPECT_EQ(lines[999], L"old 998");
+}
+
+// A log grown to gigabytes (here a hole of zero bytes, no line ends, larger than a 32-bit
+// process can hold) is read only as far as the list keeps: the newest 1000 entries are the
+// first 1000 lines. A file that never gets to a line end starts the list empty.
+TEST_F(LogTest, AHugeFileIsReadOnlyAsFarAsTheListKeeps) {
+    const struct {
+        const char* name;
+        int headLines;
+        size_t entries;
+    } cases[] = {{"1005 lines, then gigabytes", 1005, 1000}, {"gigabytes, no line end", 0, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::wstring head;
+        for (int i = 0; i < c.headLines; ++i)
+            head += L"old " + std::to_wstring(i) + L"\r\n";
+        WriteAnsi(main, head);
+        ASSERT_TRUE(SetFileLength(main, 3ull << 30));
+
+        TMyLog again;
+        ASSERT_NO_THROW(again.SetLogFileName(main));
+        ASSERT_EQ(again.Entries().size(), c.entries);
+        again.AddMessage(L"new", false);
+        auto lines = FileLines(main);
+        ASSERT_EQ(lines.size(), std::min<size_t>(c.entries + 1, 1000));
+        EXPECT_EQ(MessageOf(lines[0]), L"new");
+        if (c.entries) {
+            EXPECT_EQ(lines[1], L"old 0");
+            EXPECT_EQ(lines[999], L"old 998");
+        }
+    }
 }
 
 TEST_F(LogTest, AMultiLineMessageIsOneEntryNowAndSeveralAfterARestart) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <set>
 
@@ -52,8 +53,9 @@ protected:
     std::unique_ptr<InstallerProcess> app;
     HWND main = nullptr;
 
-    void Start(const std::wstring& workingFolder = L"") {
-        app = std::make_unique<InstallerProcess>(dist.Path(), workingFolder);
+    void Start(const std::wstring& workingFolder = L"", const std::wstring& distribution = L"") {
+        app = std::make_unique<InstallerProcess>(distribution.empty() ? dist.Path() : distribution,
+                                                 workingFolder);
         ASSERT_TRUE(app->Started()) << "cannot start " << U8(BuiltInstallerPath());
         main = app->WaitForMainWindow();
         ASSERT_NE(main, nullptr) << "the main window did not appear";
@@ -129,6 +131,12 @@ protected:
         EXPECT_EQ(code, 0u);
     }
 };
+
+// The last name of a folder path ending in "\\".
+std::wstring ExtractLeaf(const std::wstring& folder) {
+    std::wstring path = folder.substr(0, folder.size() - 1);
+    return path.substr(path.find_last_of(L'\\') + 1);
+}
 
 std::wstring ScreenshotPath(const char* name) {
     return TestExeFolder() + L"screenshots\\wizard_" + std::wstring(name, name + strlen(name)) +
@@ -210,13 +218,14 @@ TEST_F(Wizard, PathPageValidatesAndNormalisesTarget) {
     RemoveTree(L"C:\\a");
     const std::wstring missing = dist / L"New\\Sub";
     const std::wstring missingAfter = missing + L"\\";
+    const std::wstring holterAfter = dist / L"Holter\\";
     const PathCase cases[] = {
         {L"   ", EmptyPathError.c_str(), L"   ", nullptr, nullptr},
         {L"C:", RootFolderWarning.c_str(), L"C:\\", nullptr, nullptr},
         {L"C:\\", RootFolderWarning.c_str(), L"C:\\", nullptr, nullptr},
         {L"C:\\a", nullptr, L"C:\\a\\", L"C:\\a\\Settings", nullptr},
         {L"  D:\\Data\\Holter  ", nullptr, L"D:\\Data\\Holter\\", nullptr, nullptr},
-        {L"Holter", nullptr, L"Holter\\", L"Holter\\Settings", nullptr},
+        {L"Holter", nullptr, holterAfter.c_str(), L"Holter\\Settings", nullptr},
         {missing.c_str(), nullptr, missingAfter.c_str(), nullptr, L"New"},
     };
     // Start elsewhere: relative names must still land in the installer's own folder.
@@ -258,6 +267,124 @@ TEST_F(Wizard, PathPageValidatesAndNormalisesTarget) {
     PressCloseBox(main);
     ExpectProgramEnds();
     RemoveTree(L"C:\\a");
+}
+
+// The root-folder check looks at the folder that would be used, not at the typed text; the
+// field then shows that folder. The distribution lies two levels below the root of C:, so that
+// "..\.." from the installer's folder is that root.
+TEST_F(Wizard, PathPageChecksTheFolderThatWillBeUsed) {
+    const std::wstring top = L"C:\\" + ExtractLeaf(dist.Path());
+    struct Cleanup {
+        std::wstring folder;
+        ~Cleanup() { RemoveTree(folder); }
+    } cleanup{top};
+    const std::wstring distribution = top + L"\\dist\\";
+    MakeDirs(distribution);
+    RemoveTree(L"C:\\Settings");
+    const std::wstring holter = distribution + L"Holter\\";
+    const struct {
+        const wchar_t* typed;
+        bool refused;
+        std::wstring fieldAfter;
+    } cases[] = {
+        {L"..\\..", true, L"C:\\"},
+        {L"C:\\.\\", true, L"C:\\"},
+        {L"  C:\\Windows\\..\\ ", true, L"C:\\"},
+        {L"Holter", false, holter},
+    };
+    ASSERT_NO_FATAL_FAILURE(Start(L"", distribution));
+    ASSERT_NO_FATAL_FAILURE(GoToPathPage());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(U8(std::wstring(L"typed \"") + c.typed + L"\""));
+        ASSERT_NO_FATAL_FAILURE(SubmitPath(c.typed));
+        if (c.refused) {
+            HWND box = nullptr;
+            EXPECT_EQ(U8(ExpectBox(box).text), U8(RootFolderWarning));
+            ASSERT_NE(box, nullptr);
+            ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+            EXPECT_TRUE(WaitForPage(Page::Path));
+        } else {
+            ASSERT_NO_FATAL_FAILURE(AnswerOptionsWarning());
+            ASSERT_TRUE(WaitForPage(Page::Options));
+            ClickButton(L"Назад");
+            ASSERT_TRUE(WaitForPage(Page::Path));
+        }
+        EXPECT_EQ(U8(GetText(PathField())), U8(c.fieldAfter));
+    }
+    EXPECT_FALSE(PathExists(L"C:\\Settings")) << "the root folder got a Settings folder";
+    EXPECT_TRUE(PathExists(holter + L"Settings"));
+    PressCloseBox(main);
+    ExpectProgramEnds();
+}
+
+BOOL CALLBACK AddControlPlace(HWND control, LPARAM layout) {
+    if (!IsWindowVisible(control)) return TRUE;
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, GetAncestor(control, GA_ROOT), reinterpret_cast<POINT*>(&r), 2);
+    reinterpret_cast<std::vector<std::string>*>(layout)->push_back(
+        U8(ClassNameOf(control) + L" \"" + GetText(control).substr(0, 24) + L"\" ") +
+        std::to_string(r.left) + "," + std::to_string(r.top) + " " +
+        std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top));
+    return TRUE;
+}
+
+// Every visible control of the window with its place in the window's client area.
+std::vector<std::string> Layout(HWND main) {
+    std::vector<std::string> layout;
+    EnumChildWindows(main, AddControlPlace, reinterpret_cast<LPARAM>(&layout));
+    return layout;
+}
+
+// The program declares itself DPI aware, so at 120 pixels per inch it sees the real resolution
+// and is not stretched; its layout stays in pixels: every control of every page has the same
+// place and size at 96 and at 120. Pictures of the pages (the side panel on each) and of the
+// options warning at both resolutions go beside the test for a person to compare.
+TEST_F(Wizard, LayoutStaysInPixelsAt96And120Dpi) {
+    std::map<DWORD, std::vector<std::string>> layouts;
+    std::map<DWORD, Screenshot> welcome;
+    for (DWORD dpi : {96u, 120u}) {
+        SCOPED_TRACE(dpi);
+        LogPixelsOverride resolution(dpi);
+        const std::string tag = "dpi" + std::to_string(dpi) + "_";
+        std::vector<std::string>& layout = layouts[dpi];
+        auto record = [&](const char* page) {
+            for (const std::string& control : Layout(main))
+                layout.push_back(std::string(page) + ": " + control);
+            CheckScreenshot(main, (tag + page).c_str());
+        };
+        ASSERT_NO_FATAL_FAILURE(Start());
+        record("start");
+        welcome[dpi] = CaptureClient(main);
+        ASSERT_NO_FATAL_FAILURE(GoToPathPage());
+        record("path");
+        ASSERT_NO_FATAL_FAILURE(SubmitPath(dist / L"Target"));
+        HWND warning = app->WaitForTimedMessage();
+        ASSERT_NE(warning, nullptr);
+        WaitFor([&] { return !TimedMessageText(warning).empty(); }, 3000);
+        Screenshot shot = CaptureClient(warning);
+        EXPECT_TRUE(SaveBmp(shot, ScreenshotPath((tag + "warning").c_str())));
+        ASSERT_TRUE(AnswerTimedMessage(warning, L"OK"));
+        ASSERT_TRUE(WaitForPage(Page::Options));
+        record("options");
+        ClickButton(L"Отмена");
+        HWND box = app->WaitForMessageBox();
+        ASSERT_NE(box, nullptr);
+        ASSERT_TRUE(AnswerMessageBox(box, IDYES));
+        ASSERT_TRUE(WaitForPage(Page::Cancel));
+        record("cancel");
+        ClickButton(L"Выход");
+        ExpectProgramEnds();
+        app.reset();
+    }
+    EXPECT_EQ(layouts[96], layouts[120]);
+    // The welcome page has no caret: pixel for pixel the same, the side panel's document (sized
+    // in points) included.
+    ASSERT_EQ(welcome[96].pixels.size(), welcome[120].pixels.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < welcome[96].pixels.size(); ++i)
+        differing += welcome[96].pixels[i] != welcome[120].pixels[i];
+    EXPECT_EQ(differing, 0u) << "pixels of the welcome page that differ between 96 and 120 dpi";
 }
 
 // Cancel from each of the three pages that offer it: No changes nothing, Yes leads to the

@@ -24,6 +24,41 @@ TEST(CreateFolderIfMissing, CreatesOneLevelOnlyAndKeepsWhatExists) {
     EXPECT_FALSE(PathExists(dir / L"a"));
 }
 
+// --- ProbePath -----------------------------------------------------------------------------
+
+// Only "not found" means absent: a decision to replace something must never rest on a look
+// that failed for another reason.
+TEST(ProbePath, OnlyNotFoundMeansAbsent) {
+    TempDir dir;
+    WriteBytes(dir / L"T27.FDB", "records");
+    WriteBytes(dir / L"empty.FDB", "");
+    MakeDirs(dir / L"DTAfb");
+    UnresolvableName unresolvable(dir / L"loop.FDB");
+    ASSERT_TRUE(unresolvable.Made());
+    struct Case {
+        std::wstring path;
+        TPathState state;
+        ULONGLONG size;
+    } cases[] = {
+        {dir / L"T27.FDB", TPathState::File, 7},
+        {dir / L"empty.FDB", TPathState::File, 0},
+        {dir / L"DTAfb", TPathState::Folder, 0},
+        {dir / L"missing.FDB", TPathState::Absent, 0},
+        {dir / L"missing\\T27.FDB", TPathState::Absent, 0},
+        {dir / L"loop.FDB", TPathState::Unknown, 0},
+        {dir / L"bad<name", TPathState::Unknown, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(U8(c.path));
+        TPathProbe probe = ProbePath(c.path);
+        EXPECT_EQ(static_cast<int>(probe.State), static_cast<int>(c.state));
+        EXPECT_EQ(probe.Size, c.size);
+        if (c.state == TPathState::Unknown) {
+            EXPECT_NE(probe.Error, 0u);
+        }
+    }
+}
+
 // --- ListSubfolders ------------------------------------------------------------------------
 
 TEST(ListSubfolders, KeepsOnlyVisibleSubfoldersOtherThanWithOutAnswer) {
@@ -246,6 +281,32 @@ TEST(CopyFileStream, FullDiskGivesFalseAndKeepsEarlierDestination) {
     EXPECT_TRUE(ReadBytes(folder + L"T27.FDB") == earlier);
     EXPECT_FALSE(CopyFileStream(dir / L"src.bin", folder + L"new.bin"));
     EXPECT_EQ(NamesIn(folder), Names{L"T27.FDB"});
+}
+
+// --- Copies from read-only media ------------------------------------------------------------
+
+// A CD's files are read-only; their installed copies must not be, or the next installation
+// from a newer CD could not replace them.
+TEST(CopyFromReadOnlyMedia, CopiesAreNotReadOnly) {
+    TempDir dir;
+    const std::wstring cd = dir / L"cd";
+    WriteBytes(cd + L"\\Updater.exe", "u");
+    WriteBytes(cd + L"\\R2.5_150322\\Install.cmd", "p");
+    for (const wchar_t* name : {L"\\Updater.exe", L"\\R2.5_150322\\Install.cmd"})
+        ASSERT_TRUE(SetFileAttributesW((cd + name).c_str(), FILE_ATTRIBUTE_READONLY));
+    MakeDirs(dir / L"target");
+
+    CopyFolderTree(cd, dir / L"tree");
+    EXPECT_TRUE(ShellCopyFolder(cd, dir / L"target\\FTDIDriverInstall"));
+
+    for (const std::wstring& copy :
+         {dir / L"tree\\Updater.exe", dir / L"tree\\R2.5_150322\\Install.cmd",
+          dir / L"target\\FTDIDriverInstall\\Updater.exe"}) {
+        SCOPED_TRACE(U8(copy));
+        DWORD attributes = GetFileAttributesW(copy.c_str());
+        ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(attributes & FILE_ATTRIBUTE_READONLY, 0u);
+    }
 }
 
 // --- SetReadOnlyAttribute ------------------------------------------------------------------

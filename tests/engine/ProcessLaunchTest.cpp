@@ -115,3 +115,69 @@ TEST(RunProgram, ProgramThatCannotStartGivesMinusOne) {
     EXPECT_EQ(RunProgram(dir / L"FTDIDriverInstall\\FTDIDriverInstall.exe", SW_HIDE, true), -1);
     EXPECT_EQ(RunProgram(dir / (std::wstring(33000, L'a') + L".exe"), SW_HIDE, true), -1);
 }
+
+// A driver installer that requires administrator rights makes CreateProcessW fail with
+// ERROR_ELEVATION_REQUIRED; it is then started through the shell with elevation, hidden, and
+// waited for. Wine never asks for elevation, so the starters here fail on purpose and otherwise
+// start the probe (exit code 3) for real.
+TEST(RunProgram, ElevationRequiredIsRetriedThroughTheShellAndOtherFailuresAreReported) {
+    ProbeInAwkwardFolder probe;
+    struct Case {
+        const char* name;
+        DWORD asInvoker; // 0: starts the probe
+        DWORD elevated;  // 0: starts the probe
+        int result;
+        DWORD startError;
+        bool elevatedAsked;
+    } cases[] = {
+        {"starts as the user", 0, ERROR_ACCESS_DENIED, 3, 0, false},
+        {"needs elevation, consent given", ERROR_ELEVATION_REQUIRED, 0, 3, 0, true},
+        {"needs elevation, declined", ERROR_ELEVATION_REQUIRED, ERROR_CANCELLED, -1,
+         ERROR_CANCELLED, true},
+        {"missing program", ERROR_FILE_NOT_FOUND, 0, -1, ERROR_FILE_NOT_FOUND, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::wstring> elevatedCalls;
+        TProgramStarter starter{
+            [&](const std::wstring& commandLine, WORD show, UniqueHandle& process) -> DWORD {
+                EXPECT_EQ(commandLine, L"\"" + probe.program + L"\"");
+                if (c.asInvoker) return c.asInvoker;
+                return SystemProgramStarter().AsInvoker(commandLine, show, process);
+            },
+            [&](const std::wstring& program, const std::wstring& parameters, WORD show,
+                UniqueHandle& process) -> DWORD {
+                elevatedCalls.push_back(program + L"|" + parameters + L"|" + std::to_wstring(show));
+                if (c.elevated) return c.elevated;
+                return SystemProgramStarter().AsInvoker(L"\"" + program + L"\"", show, process);
+            }};
+        DWORD startError = 12345;
+        EXPECT_EQ(RunProgram(starter, probe.program, SW_HIDE, true, &startError), c.result);
+        EXPECT_EQ(startError, c.startError);
+        if (c.elevatedAsked) {
+            EXPECT_EQ(elevatedCalls, std::vector<std::wstring>{probe.program + L"||0"});
+        } else {
+            EXPECT_TRUE(elevatedCalls.empty());
+        }
+    }
+}
+
+// The shell's start with elevation, as far as Wine shows it: the same program with its
+// parameters, in the installer's current folder, waited for with its exit code.
+TEST(RunProgram, TheShellStartsTheProgramWithItsParametersInTheCurrentFolder) {
+    ProbeInAwkwardFolder probe;
+    CurrentDirGuard cwd;
+    ASSERT_TRUE(SetCurrentDirectoryW(probe.dir.Path().c_str()));
+    ProbeOutput out(probe.dir / L"probe.txt");
+    TProgramStarter starter = SystemProgramStarter();
+    starter.AsInvoker = [](const std::wstring&, WORD, UniqueHandle&) -> DWORD {
+        return ERROR_ELEVATION_REQUIRED;
+    };
+    DWORD startError = 12345;
+    EXPECT_EQ(RunProgram(starter, L"\"" + probe.program + L"\" /quiet", SW_HIDE, true, &startError),
+              3);
+    EXPECT_EQ(startError, 0u);
+    ASSERT_TRUE(out.Written());
+    EXPECT_NE(out.CommandLine().find(L"/quiet"), std::wstring::npos) << U8(out.CommandLine());
+    EXPECT_EQ(IncludeTrailingPathDelimiter(out.CurrentFolder()), probe.dir.Path());
+}

@@ -3,6 +3,8 @@
 // journal checked.
 #include "E2eDriver.h"
 #include "InstallExpectations.h"
+#include "common/Errors.h"
+#include "common/WinUtil.h"
 #include "support/Distribution.h"
 #include "support/TestFonts.h"
 #include "support/TestSupport.h"
@@ -26,8 +28,32 @@ struct Walk {
     bool driverYes = true;
     bool exitYes = true; // the closing question at the end
     DistributionOptions distribution;
-    std::wstring installer; // another build of the installer
+    std::wstring installer;     // another build of the installer
+    bool readOnlyMedia = false; // every distribution file read-only, as on a CD
+    std::wstring screenshot;    // a picture of the progress page at the closing question
 };
+
+// A picture of the window beside the test, for a person to look at.
+void SaveScreenshot(HWND window, const std::wstring& name) {
+    EXPECT_TRUE(SaveBmp(CaptureClient(window),
+                        TestExeFolder() + L"screenshots\\install_" + name + L".bmp"));
+}
+
+// Calls visit(path, attributes) for every file below folder (no trailing "\\").
+template <class Visit> void ForEachFileBelow(const std::wstring& folder, Visit visit) {
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ForEachFileBelow(folder + L"\\" + name, visit);
+        else
+            visit(folder + L"\\" + name, entry.dwFileAttributes);
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+}
 
 class InstallRun : public ::testing::Test {
 protected:
@@ -46,6 +72,12 @@ protected:
     // Starts the installer and walks the wizard up to the press of "Начать установку".
     void StartInstallation(const Walk& w) {
         ASSERT_NO_THROW(MakeDistribution(distDir->Path(), w.distribution));
+        if (w.readOnlyMedia)
+            ForEachFileBelow(ExcludeTrailingPathDelimiter(distDir->Path()),
+                             [](const std::wstring& file, DWORD attributes) {
+                                 SetFileAttributesW(file.c_str(),
+                                                    attributes | FILE_ATTRIBUTE_READONLY);
+                             });
         app = std::make_unique<InstallerProcess>(distDir->Path(), L"", w.installer);
         ASSERT_TRUE(app->Started());
         main = app->WaitForMainWindow();
@@ -100,6 +132,7 @@ protected:
         EXPECT_EQ(U8(info.text), U8(kExitQuestion));
         EXPECT_TRUE(info.hasYes && info.hasNo);
         std::vector<std::wstring> lines = Lines();
+        if (!w.screenshot.empty()) SaveScreenshot(main, w.screenshot);
         if (!box) return lines;
         EXPECT_TRUE(AnswerMessageBox(box, w.exitYes ? IDYES : IDNO));
         if (w.exitYes) {
@@ -127,6 +160,7 @@ TEST_F(InstallRun, CompleteRunAtLargeFonts) {
     DeleteFileW((DesktopFolder() + L"\\Velmora.lnk").c_str());
     Walk w;
     w.target = Target();
+    w.screenshot = L"dpi120_progress";
     auto lines = RunToTheEnd(w);
     ASSERT_FALSE(HasFatalFailure());
 
@@ -214,20 +248,40 @@ TEST_F(InstallRun, SmallFontsEndOnTheLargeFontPage) {
     ASSERT_FALSE(HasFatalFailure());
     HWND change = WaitForControl(main, L"Изменить настройки", L"Button", 120000);
     ASSERT_NE(change, nullptr) << "the large-font page did not appear";
+    SaveScreenshot(main, L"dpi96_largefont");
     EXPECT_EQ(app->WaitForMessageBox(500), nullptr) << "no closing question at small fonts";
     EXPECT_EQ(Lines().size(), ExpectedLines(false).size());
     ASSERT_TRUE(Click(FindControl(main, L"Выход", L"Button")));
     EXPECT_TRUE(app->WaitForExit());
 }
 
+// Why Windows would refuse to start a program, as the system words it.
+std::wstring StartFailure(const std::wstring& program) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::wstring commandLine = L"\"" + program + L"\"";
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, nullptr, &si, &pi))
+        return SysErrorMessage(GetLastError());
+    TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return L"<it starts>";
+}
+
 TEST_F(InstallRun, DriverStepFollowsTheBoxAndTheAnswer) {
     LogPixelsOverride dpi(120);
+    enum class Installer { Distributed, Missing, NotAProgram };
     struct Case {
         const char* name;
-        bool ticked, yes, folderPresent, linesExpected;
-    } cases[] = {{"not ticked", false, true, true, false},
-                 {"answered No", true, false, true, false},
-                 {"no driver folder", true, true, false, true}};
+        bool ticked, yes;
+        Installer installer;
+        bool linesExpected;
+    } cases[] = {{"not ticked", false, true, Installer::Distributed, false},
+                 {"answered No", true, false, Installer::Distributed, false},
+                 {"no driver folder", true, true, Installer::Missing, true},
+                 {"installer cannot start", true, true, Installer::NotAProgram, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         NewDistribution();
@@ -235,19 +289,28 @@ TEST_F(InstallRun, DriverStepFollowsTheBoxAndTheAnswer) {
         w.target = Target();
         w.driverTicked = c.ticked;
         w.driverYes = c.yes;
-        if (!c.folderPresent) w.distribution.Omit.insert(L"FTDIDriverInstall");
+        if (c.installer == Installer::Missing) w.distribution.Omit.insert(L"FTDIDriverInstall");
+        if (c.installer == Installer::NotAProgram) {
+            WriteBytes(distDir->Path() + L"FTDIDriverInstall\\FTDIDriverInstall.exe",
+                       "not a program");
+            w.distribution.Omit.insert(L"FTDIDriverInstall\\FTDIDriverInstall.exe");
+        }
         RemoveSuiteFonts();
         auto lines = RunToTheEnd(w);
         ASSERT_FALSE(HasFatalFailure());
+        const std::wstring notDone = L"Установка драйверов устройства не выполнена: ";
         bool started = false, ended = false;
         for (const auto& l : lines) {
             started |= l == L"Началась установка драйверов устройства...";
-            ended |= l == L"Установка драйверов устройства завершена";
+            ended |= l == L"Установка драйверов устройства завершена" || l.rfind(notDone, 0) == 0;
         }
         EXPECT_EQ(started, c.linesExpected);
         EXPECT_EQ(ended, c.linesExpected);
         if (c.linesExpected && !lines.empty()) {
-            EXPECT_EQ(lines.back(), L"Установка драйверов устройства завершена");
+            // Nothing ran, so nothing is reported as done: the line says why.
+            const std::wstring reason =
+                StartFailure(w.target + L"FTDIDriverInstall\\FTDIDriverInstall.exe");
+            EXPECT_EQ(U8(lines.back()), U8(notDone + reason));
         }
         EXPECT_FALSE(PathExists(w.target + L"FTDIDriverInstall\\driver-install.log"));
         EXPECT_TRUE(PathExists(w.target + L"ReleaseInfo")) << "the run went on to the end";
@@ -285,6 +348,77 @@ TEST_F(InstallRun, ASecondRunKeepsTheDatabaseTheCounterAndOtherSettings) {
     EXPECT_EQ(IniValue(ini, L"options", L"HardwareType"), "1");
     EXPECT_EQ(IniValue(ini, L"options", L"LanguageSetting"), "ENG");
     EXPECT_EQ(IniValue(ini, L"printer", L"Margins"), "12");
+}
+
+// An empty T27.FDB holds no records (an interrupted copy leaves one): it is replaced.
+TEST_F(InstallRun, AnEmptyDatabaseIsReplacedByTheDistributedOne) {
+    LogPixelsOverride dpi(120);
+    WriteBytes(Target(L"DTAfb\\T27.FDB"), "");
+    Walk w;
+    w.target = Target();
+    w.driverTicked = false;
+    auto lines = RunToTheEnd(w);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(U8(lines[1]), U8(Copied(L"T27.FDB") + L"Завершено"));
+    EXPECT_TRUE(ReadBytes(Target(L"DTAfb\\T27.FDB")) ==
+                ReadBytes(distDir->Path() + L"DTAfb\\T27.FDB"));
+}
+
+// A database whose presence cannot be told (a share with a transient error) is never copied
+// over: the run stops there with an error box naming the file and the system's reason.
+TEST_F(InstallRun, ADatabaseWhosePresenceCannotBeToldStopsTheRunUntouched) {
+    LogPixelsOverride dpi(120);
+    MakeDirs(Target(L"DTAfb"));
+    const std::wstring database = Target(L"DTAfb\\T27.FDB");
+    UnresolvableName unresolvable(database);
+    ASSERT_TRUE(unresolvable.Made());
+    const std::wstring reason = SysErrorMessage(ProbePath(database).Error);
+    Walk w;
+    w.target = Target();
+    w.driverTicked = false;
+    StartInstallation(w);
+    ASSERT_FALSE(HasFatalFailure());
+    HWND box = app->WaitForMessageBox(60000);
+    ASSERT_NE(box, nullptr);
+    MessageBoxInfo info = ReadMessageBox(box);
+    EXPECT_NE(info.text.find(database), std::wstring::npos) << U8(info.text);
+    EXPECT_NE(info.text.find(reason), std::wstring::npos) << U8(info.text);
+    EXPECT_TRUE(AnswerMessageBox(box, IDOK));
+    auto lines = Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(U8(lines.back()), U8(Copied(L"T27.FDB") + L"ОШИБКА!!!"));
+    EXPECT_EQ(static_cast<int>(ProbePath(database).State), static_cast<int>(TPathState::Unknown))
+        << "the name was replaced";
+    EXPECT_FALSE(PathExists(Target(L"aliases.conf"))) << "the run went on";
+    HWND exit = FindControl(main, L"Выход", L"Button");
+    ASSERT_NE(exit, nullptr);
+    EXPECT_FALSE(IsWindowEnabled(exit));
+    PressCloseBox(main);
+    EXPECT_TRUE(app->WaitForExit()) << "the busy state was not left";
+}
+
+// Installed from a CD, whose files are all read-only: nothing the run puts into the target
+// may keep that bit, or the next installation from a newer CD could not replace it.
+TEST_F(InstallRun, AnInstallationFromReadOnlyMediaLeavesNothingReadOnly) {
+    LogPixelsOverride dpi(120);
+    Walk w;
+    w.target = Target();
+    w.readOnlyMedia = true;
+    RunToTheEnd(w);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(GetFileAttributesW((distDir->Path() + L"Updater\\Updater.exe").c_str()) &
+                FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(PathExists(Target(L"FTDIDriverInstall\\ftdibus.inf")));
+    std::vector<std::string> readOnly;
+    int files = 0;
+    ForEachFileBelow(ExcludeTrailingPathDelimiter(Target()),
+                     [&](const std::wstring& file, DWORD attributes) {
+                         ++files;
+                         if (attributes & FILE_ATTRIBUTE_READONLY) readOnly.push_back(U8(file));
+                     });
+    EXPECT_GT(files, 30);
+    EXPECT_EQ(readOnly, std::vector<std::string>{});
 }
 
 TEST_F(InstallRun, AMissingRuntimeFileEndsTheRunWithAnErrorBox) {

@@ -119,6 +119,54 @@ TEST(Startup, AJournalThatCannotBeWrittenDoesNotStopTheProgram) {
     EXPECT_EQ(CloseAndWait(s, main), 0u);
 }
 
+// A journal grown to gigabytes (a hole of zero bytes after its entries, more than a 32-bit
+// process can hold): start-up reads only the entries it keeps and trims the file as usual.
+TEST(Startup, AJournalOfGigabytesDoesNotStopTheProgram) {
+    TempDir dist;
+    std::wstring entries;
+    for (int i = 0; i < 1005; ++i)
+        entries += L"01/01/2020 10:00:00: run " + std::to_wstring(i) + L"\r\n";
+    WriteAnsi(dist / L"TestHolter.log", entries);
+    ASSERT_TRUE(SetFileLength(dist / L"TestHolter.log", 3ull << 30));
+    Started s;
+    Start(s, dist.Path(), dist.Path());
+    HWND main = WaitForMainWindow(s);
+    ASSERT_NE(main, nullptr) << "the main window did not appear";
+    EXPECT_EQ(CloseAndWait(s, main), 0u);
+    auto lines = SplitLines(ReadAnsi(dist / L"TestHolter.log"));
+    ASSERT_EQ(lines.size(), 1000u);
+    EXPECT_TRUE(EndsWith(lines[0], L": VL_Common_VAR_INIT")) << U8(lines[0]);
+    EXPECT_EQ(lines[1], L"01/01/2020 10:00:00: run 0");
+    EXPECT_EQ(lines[999], L"01/01/2020 10:00:00: run 998");
+}
+
+// From Windows 8.1 on, a program that does not declare DPI awareness is told 96 pixels per
+// inch at any display scale, and the large-font check would always find small fonts. The
+// declaration is read here as the system reads it: through an activation context made from the
+// program's own manifest. System awareness, not per monitor: the layout stays in pixels.
+TEST(Startup, TheManifestDeclaresSystemDpiAwareness) {
+    const std::wstring exe = WinePathFromUnix(INSTALL_EXE_UNIX);
+    ACTCTXW context{};
+    context.cbSize = sizeof context;
+    context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    context.lpSource = exe.c_str();
+    context.lpResourceName = CREATEPROCESS_MANIFEST_RESOURCE_ID;
+    HANDLE handle = CreateActCtxW(&context);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE) << GetLastError();
+    const wchar_t* const settings = L"http://schemas.microsoft.com/SMI/2005/WindowsSettings";
+    wchar_t value[64] = L"";
+    SIZE_T length = 0;
+    EXPECT_TRUE(QueryActCtxSettingsW(0, handle, settings, L"dpiAware", value, 64, &length))
+        << GetLastError();
+    EXPECT_EQ(U8(value), "true");
+    wchar_t perMonitor[64] = L"";
+    EXPECT_FALSE(QueryActCtxSettingsW(0, handle,
+                                      L"http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+                                      L"dpiAwareness", perMonitor, 64, &length))
+        << U8(perMonitor);
+    ReleaseActCtx(handle);
+}
+
 TEST(Startup, AJournalHeldOpenByAnotherProgramDoesNotStopTheProgram) {
     TempDir dist;
     WriteAnsi(dist / L"TestHolter.log", L"held\r\n");

@@ -145,6 +145,56 @@ int RunAndWait(const std::wstring& commandLine, const std::wstring& currentDir, 
     return static_cast<int>(code);
 }
 
+bool SetFileLength(const std::wstring& path, uint64_t bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER length;
+    length.QuadPart = static_cast<LONGLONG>(bytes);
+    bool ok = SetFilePointerEx(file, length, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    CloseHandle(file);
+    return ok;
+}
+
+namespace {
+// The host path of a Windows path, by Wine's own export (its result is on the process heap).
+std::wstring HostPath(const std::wstring& path) {
+    using UnixNameFn = char*(CDECL*)(const wchar_t*);
+    auto unixName = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* host = unixName ? unixName(path.c_str()) : nullptr;
+    if (!host) return L"";
+    std::string text = host;
+    HeapFree(GetProcessHeap(), 0, host);
+    return std::wstring(text.begin(), text.end());
+}
+} // namespace
+
+UnresolvableName::UnresolvableName(const std::wstring& path)
+    : path_(path), hostPath_(HostPath(path)) {
+    if (hostPath_.empty()) return;
+    const std::wstring name = hostPath_.substr(hostPath_.find_last_of(L'/') + 1);
+    // Wine passes on no exit code of a host program and may not wait for it: the link is
+    // looked for until it is there.
+    RunAndWait(L"Z:\\bin\\ln -s \"" + name + L"\" \"" + hostPath_ + L"\"", L"", 30000);
+    for (int i = 0; i < 100 && !made_; ++i) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        made_ = !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
+                GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND;
+        if (!made_) Sleep(50);
+    }
+}
+
+UnresolvableName::~UnresolvableName() {
+    if (hostPath_.empty()) return;
+    RunAndWait(L"Z:\\bin\\rm -f \"" + hostPath_ + L"\"", L"", 30000);
+    // Gone before the caller removes the folder that held it (see the constructor).
+    for (int i = 0;
+         i < 100 && GetFileAttributesW(path_.c_str()) == INVALID_FILE_ATTRIBUTES &&
+         GetLastError() != ERROR_FILE_NOT_FOUND && GetLastError() != ERROR_PATH_NOT_FOUND;
+         ++i)
+        Sleep(50);
+}
+
 std::string U8(const std::wstring& s) {
     if (s.empty()) return {};
     int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0,

@@ -3,6 +3,7 @@
 // starting the test's own helper programs.
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ void RemoveTree(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path); // throws std::runtime_error when unreadable
 bool PathExists(const std::wstring& path);
+// Sets the length of an existing file; growth is a run of zero bytes that the host's file
+// system keeps as a hole, so a file of gigabytes costs no disk space. False on failure.
+bool SetFileLength(const std::wstring& path, uint64_t bytes);
 void MakeDirs(const std::wstring& path);
 
 // Text in the ANSI code page (as the program writes INI and log files).
@@ -44,6 +48,24 @@ std::wstring TestExeFolder();
 // could not be started or did not end within `timeoutMs`.
 int RunAndWait(const std::wstring& commandLine, const std::wstring& currentDir = L"",
                DWORD timeoutMs = 120000);
+
+// A name whose existence the system cannot tell, as on a share with a transient error: a
+// symbolic link to itself on the host (made with the host's ln, which Wine starts like any
+// program), so that every look at it fails with "cannot resolve the name". Removed again when
+// the object goes.
+class UnresolvableName {
+public:
+    explicit UnresolvableName(const std::wstring& path);
+    ~UnresolvableName();
+    UnresolvableName(const UnresolvableName&) = delete;
+    UnresolvableName& operator=(const UnresolvableName&) = delete;
+    bool Made() const { return made_; }
+
+private:
+    std::wstring path_;
+    std::wstring hostPath_;
+    bool made_ = false;
+};
 
 // The current user's desktop folder, as the shell folders in the registry name it.
 std::wstring DesktopFolder();

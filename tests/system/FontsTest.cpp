@@ -181,6 +181,27 @@ TEST_F(FontStepTest, UnwritableDestinationRegistersNothing) {
     EXPECT_FALSE(ReadFontValue(ValueName(0)).has_value());
 }
 
+TEST_F(FontStepTest, AFontWhosePresenceCannotBeToldIsLeftAlone) {
+    const std::wstring font = destination_ + L"ARIAL.TTF";
+    UnresolvableName unresolvable(font);
+    ASSERT_TRUE(unresolvable.Made());
+    const TPathProbe before = ProbePath(font);
+
+    try {
+        InstallFontFile(source_, destination_, L"ARIAL.TTF",
+                        [this](const std::wstring& line) { lines_.push_back(line); });
+        ADD_FAILURE() << "no error raised";
+    } catch (const EInstallError& e) {
+        EXPECT_NE(e.Message.find(font), std::wstring::npos) << U8(e.Message);
+        EXPECT_NE(e.Message.find(SysErrorMessage(before.Error)), std::wstring::npos)
+            << U8(e.Message);
+    }
+
+    EXPECT_TRUE(lines_.empty());
+    EXPECT_EQ(static_cast<int>(ProbePath(font).State), static_cast<int>(TPathState::Unknown));
+    EXPECT_FALSE(ReadFontValue(ValueName(0)).has_value());
+}
+
 // The one test on the prefix's real fonts folder; what it adds is removed again.
 TEST(FontStepWindowsTest, InstallsIntoTheWindowsFontsFolder) {
     FixtureRegistrations registrations;

@@ -395,10 +395,12 @@ TEST_F(Wizard, OptionsWarningBelongsToTheApplicationWindow) {
     ASSERT_NE(ok, nullptr);
     // The picture shows the focus on "OK" and no default-button frame.
     ASSERT_TRUE(WaitFor([&] { return FocusedControl(warning) == ok; }, 3000));
-    Screenshot shot = CaptureClient(warning);
-    ASSERT_GT(shot.width, 0);
-    std::set<uint32_t> colors(shot.pixels.begin(), shot.pixels.end());
-    EXPECT_GT(colors.size(), 4u) << "the warning looks blank";
+    // Taken once the window has painted itself (right after it shows it can still be blank).
+    Screenshot shot;
+    EXPECT_TRUE(WaitFor([&] {
+        shot = CaptureClient(warning);
+        return std::set<uint32_t>(shot.pixels.begin(), shot.pixels.end()).size() > 4;
+    })) << "the warning looks blank";
     EXPECT_TRUE(SaveBmp(shot, ScreenshotPath("options_warning")));
     ASSERT_TRUE(AnswerTimedMessage(warning, L"OK"));
     EXPECT_TRUE(WaitForPage(Page::Options));

@@ -123,6 +123,58 @@ INSTANTIATE_TEST_SUITE_P(
                     AnswerCase{"CloseBoxMessage", mtMessage, nullptr, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The keyboard from the moment the window shows: the focus is on "OK" without a Tab, Enter and
+// Space press it, Esc acts as the close box; keys go to the focused control as the keyboard
+// delivers them. "OK" is never framed as the default button.
+struct KeyCase {
+    const char* name;
+    TMessageType type;
+    UINT key;
+    bool expected;
+};
+
+class MessageFormKeys : public testing::TestWithParam<KeyCase> {};
+
+TEST_P(MessageFormKeys, FocusStartsOnOK) {
+    const KeyCase& c = GetParam();
+    const DWORD uiThread = GetCurrentThreadId();
+    bool focusOnOk = false;
+    bool framedAsDefault = true;
+    bool typed = false;
+    bool result = ShowDriven(L"Вопрос?", c.type, 120, [&] {
+        HWND form = WaitForVisibleWindow(FormClass);
+        if (!form) return;
+        HWND ok = FindControl(form, L"OK");
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        focusOnOk = WaitFor(
+            [&] { return GetGUIThreadInfo(uiThread, &info) && ok && info.hwndFocus == ok; });
+        framedAsDefault = (GetWindowLongW(ok, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+        if (!focusOnOk) {
+            PostCloseBox(form);
+            return;
+        }
+        const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(c.key, MAPVK_VK_TO_VSC)) << 16;
+        PostMessageW(ok, WM_KEYDOWN, c.key, 1 | scan);
+        PostMessageW(ok, WM_KEYUP, c.key, 1 | scan | (3u << 30));
+        typed = true;
+        if (!WaitForNoVisibleWindow(FormClass)) PostCloseBox(form);
+    });
+    EXPECT_TRUE(focusOnOk);
+    EXPECT_FALSE(framedAsDefault);
+    EXPECT_TRUE(typed);
+    EXPECT_EQ(result, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, MessageFormKeys,
+                         testing::Values(KeyCase{"EnterMessage", mtMessage, VK_RETURN, true},
+                                         KeyCase{"EnterDialog", mtDialog, VK_RETURN, true},
+                                         KeyCase{"SpaceMessage", mtMessage, VK_SPACE, true},
+                                         KeyCase{"SpaceDialog", mtDialog, VK_SPACE, true},
+                                         KeyCase{"EscMessage", mtMessage, VK_ESCAPE, false},
+                                         KeyCase{"EscDialog", mtDialog, VK_ESCAPE, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(MessageForm, StopKeepsTheWindowOpenUntilAnswered) {
     bool stripHidden = false;
     bool stillOpen = false;

@@ -71,7 +71,7 @@ std::wstring BuiltInstallerPath() {
 
 InstallerProcess::InstallerProcess(const std::wstring& distributionFolder,
                                    const std::wstring& workingFolder, const std::wstring& installer,
-                                   const std::wstring& arguments) {
+                                   const std::wstring& arguments, bool suspended) {
     std::wstring folder = distributionFolder;
     if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
     std::wstring exe = folder + L"Install.exe";
@@ -83,15 +83,21 @@ InstallerProcess::InstallerProcess(const std::wstring& distributionFolder,
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        current.c_str(), &si, &pi))
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        suspended ? CREATE_SUSPENDED : 0, nullptr, current.c_str(), &si, &pi))
         return;
-    CloseHandle(pi.hThread);
+    thread_ = pi.hThread;
     process_ = pi.hProcess;
     id_ = pi.dwProcessId;
+    threadId_ = pi.dwThreadId;
+}
+
+bool InstallerProcess::Resume() {
+    return thread_ && ResumeThread(thread_) != static_cast<DWORD>(-1);
 }
 
 InstallerProcess::~InstallerProcess() {
+    if (thread_) CloseHandle(thread_);
     if (!process_) return;
     if (Running()) {
         TerminateProcess(process_, 1);

@@ -30,17 +30,21 @@ public:
     // Copies the built installer into `distributionFolder` and starts it from there, with
     // `workingFolder` (default: the distribution folder) as its current directory.
     // `installer` replaces the built Install.exe (another build of it, say); `arguments`
-    // follow the program's quoted path on its command line.
+    // follow the program's quoted path on its command line. With `suspended`, nothing of it
+    // runs until Resume (a test can prepare its thread first).
     explicit InstallerProcess(const std::wstring& distributionFolder,
                               const std::wstring& workingFolder = L"",
                               const std::wstring& installer = L"",
-                              const std::wstring& arguments = L"");
+                              const std::wstring& arguments = L"", bool suspended = false);
     ~InstallerProcess();
     InstallerProcess(const InstallerProcess&) = delete;
     InstallerProcess& operator=(const InstallerProcess&) = delete;
 
     bool Started() const { return process_ != nullptr; }
     DWORD Id() const { return id_; }
+    // The program's main (user-interface) thread.
+    DWORD ThreadId() const { return threadId_; }
+    bool Resume();
     bool Running() const;
     // True when the process ended within the time; `exitCode` receives its exit code.
     bool WaitForExit(DWORD timeoutMs = DefaultTimeoutMs, DWORD* exitCode = nullptr);
@@ -58,7 +62,9 @@ public:
 
 private:
     HANDLE process_ = nullptr;
+    HANDLE thread_ = nullptr;
     DWORD id_ = 0;
+    DWORD threadId_ = 0;
 };
 
 // Controls, searched among the visible descendants of `root` (so the controls of hidden wizard

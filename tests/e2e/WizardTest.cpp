@@ -522,13 +522,64 @@ TEST_F(Wizard, OptionsWarningBelongsToTheApplicationWindow) {
     ASSERT_NE(ok, nullptr);
     // The picture shows the focus on "OK" and no default-button frame.
     ASSERT_TRUE(WaitFor([&] { return FocusedControl(warning) == ok; }, 3000));
-    Screenshot shot = CaptureClient(warning);
-    ASSERT_GT(shot.width, 0);
-    std::set<uint32_t> colors(shot.pixels.begin(), shot.pixels.end());
-    EXPECT_GT(colors.size(), 4u) << "the warning looks blank";
+    // Taken once the window has painted itself (right after it shows it can still be blank).
+    Screenshot shot;
+    EXPECT_TRUE(WaitFor([&] {
+        shot = CaptureClient(warning);
+        return std::set<uint32_t>(shot.pixels.begin(), shot.pixels.end()).size() > 4;
+    })) << "the warning looks blank";
     EXPECT_TRUE(SaveBmp(shot, ScreenshotPath("options_warning")));
     ASSERT_TRUE(AnswerTimedMessage(warning, L"OK"));
     EXPECT_TRUE(WaitForPage(Page::Options));
+}
+
+#ifndef REFUSE_MAIN_WINDOW_DLL
+#error "REFUSE_MAIN_WINDOW_DLL must name the hook library"
+#endif
+
+// Removes a window hook on every path.
+class WindowHook {
+public:
+    WindowHook(int id, HOOKPROC proc, HMODULE module, DWORD thread)
+        : hook_(SetWindowsHookExW(id, proc, module, thread)) {}
+    ~WindowHook() {
+        if (hook_) UnhookWindowsHookEx(hook_);
+    }
+    WindowHook(const WindowHook&) = delete;
+    WindowHook& operator=(const WindowHook&) = delete;
+    explicit operator bool() const { return hook_ != nullptr; }
+
+private:
+    HHOOK hook_;
+};
+
+// A main window that cannot be created (a hook on the installer's thread refuses it) must not
+// leave an invisible process behind: the start-up error box says so, and its OK ends the program.
+TEST_F(Wizard, MainWindowThatCannotBeCreatedIsReportedAndEnds) {
+    HMODULE library = LoadLibraryW(WinePathFromUnix(REFUSE_MAIN_WINDOW_DLL).c_str());
+    ASSERT_NE(library, nullptr);
+    auto refuse = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void*>(GetProcAddress(library, "RefuseMainWindow")));
+    ASSERT_NE(refuse, nullptr);
+    app = std::make_unique<InstallerProcess>(dist.Path(), L"", L"", L"", true);
+    ASSERT_TRUE(app->Started());
+    {
+        WindowHook hook(WH_CBT, refuse, library, app->ThreadId());
+        ASSERT_TRUE(hook) << "cannot hook the installer's thread: " << GetLastError();
+        ASSERT_TRUE(app->Resume());
+        HWND box = nullptr;
+        MessageBoxInfo info = ExpectBox(box);
+        ASSERT_NE(box, nullptr) << "no error box";
+        EXPECT_EQ(U8(info.text), U8(L"Не удалось создать главное окно программы установки"));
+        EXPECT_TRUE(info.hasOk);
+        EXPECT_EQ(app->WaitForMainWindow(0), nullptr);
+        ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+        DWORD code = 0;
+        EXPECT_TRUE(app->WaitForExit(DefaultTimeoutMs, &code)) << "the installer did not end";
+        EXPECT_EQ(code, 1u);
+    }
+    app.reset();
+    FreeLibrary(library);
 }
 
 // ---- The wizard by keyboard -------------------------------------------------------------------

@@ -31,6 +31,9 @@ struct Walk {
     std::wstring installer;     // another build of the installer
     bool readOnlyMedia = false; // every distribution file read-only, as on a CD
     std::wstring screenshot;    // a picture of the progress page at the closing question
+    // A close request (as from the taskbar entry) right behind the press of "Начать установку",
+    // so that it arrives while the run lets messages run, before its busy state.
+    bool closeRightAfterStart = false;
 };
 
 // A picture of the window beside the test, for a person to look at.
@@ -101,6 +104,7 @@ protected:
             ASSERT_TRUE(WaitFor([&] { return !IsChecked(driver); }));
         }
         ASSERT_TRUE(Click(start));
+        if (w.closeRightAfterStart) PostMessageW(main, WM_CLOSE, 0, 0);
         logList = FindControlIf(
             main, [](HWND h) { return lstrcmpiW(ClassNameOf(h).c_str(), L"ListBox") == 0; }, true);
         ASSERT_NE(logList, nullptr);
@@ -535,6 +539,89 @@ TEST_F(InstallRun, ACloseRequestWhileBusyIsRefused) {
     }
     EXPECT_TRUE(app->WaitForExit());
     EXPECT_EQ(ReadBytes(Target(L"DTAfb\\T27.FDB")).size(), 48ull << 20);
+}
+
+// A close request that comes in after the press but before the busy state is refused like one
+// during it: granted, it would leave the rest of the run to work on a window that is gone.
+TEST_F(InstallRun, ACloseRequestRightAfterTheStartIsRefusedAndTheRunGoesOn) {
+    LogPixelsOverride dpi(120);
+    Walk w;
+    w.target = Target();
+    w.driverTicked = false;
+    w.closeRightAfterStart = true;
+    std::vector<std::wstring> lines = RunToTheEnd(w);
+    EXPECT_EQ(lines.size(), ExpectedLines(false).size());
+    EXPECT_EQ(ReadBytes(Target(L"DTAfb\\T27.FDB")).size(), 256u * 1024);
+}
+
+// What Windows hears when it asks whether the session may end: no while the run is under way,
+// its busy state included; yes before and after it, and the end of the session then ends the
+// program as its close box would.
+TEST_F(InstallRun, TheSessionMayEndOnlyOutsideTheRun) {
+    LogPixelsOverride dpi(120);
+    auto sessionMayEnd = [&] {
+        DWORD_PTR answer = 0;
+        EXPECT_TRUE(SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
+                                        SMTO_ABORTIFHUNG, 10000, &answer));
+        return answer != 0;
+    };
+    auto closeIsRefused = [&] {
+        PostMessageW(main, WM_CLOSE, 0, 0); // as the taskbar entry's "Close window"
+        return !WaitFor([&] { return !IsWindow(main); }, 1000);
+    };
+    auto endSession = [&] {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 10000,
+                            &ignored);
+        DWORD code = 1;
+        EXPECT_TRUE(app->WaitForExit(DefaultTimeoutMs, &code)) << "the session end left it running";
+        EXPECT_EQ(code, 0u);
+    };
+
+    // A file where the database folder should be: the run stops with an error box inside its
+    // busy state.
+    Walk busy;
+    busy.target = Target();
+    busy.driverTicked = false;
+    MakeDirs(Target());
+    WriteBytes(Target(L"DTAfb"), "not a folder");
+    {
+        app = std::make_unique<InstallerProcess>(distDir->Path());
+        main = app->WaitForMainWindow();
+        ASSERT_NE(main, nullptr);
+        EXPECT_TRUE(sessionMayEnd()) << "on the welcome page";
+        app.reset();
+    }
+    StartInstallation(busy);
+    ASSERT_FALSE(HasFatalFailure());
+    HWND box = app->WaitForMessageBox(60000);
+    ASSERT_NE(box, nullptr);
+    ASSERT_EQ(U8(ReadMessageBox(box).text), U8(L"Ошибка при создании каталога <DTAfb>!"));
+    EXPECT_FALSE(sessionMayEnd()) << "in the busy state";
+    EXPECT_TRUE(closeIsRefused()) << "in the busy state";
+    ASSERT_TRUE(AnswerMessageBox(box, IDOK));
+    EXPECT_TRUE(WaitFor([&] { return sessionMayEnd(); })) << "after a run that stopped";
+    endSession();
+
+    // After the busy state the run still goes on, through the driver question and the closing
+    // question.
+    NewDistribution();
+    Walk rest;
+    rest.target = Target();
+    StartInstallation(rest);
+    ASSERT_FALSE(HasFatalFailure());
+    for (const wchar_t* question : {kDriverQuestion, kExitQuestion}) {
+        SCOPED_TRACE(U8(question));
+        MessageBoxInfo info;
+        box = WaitForBox(rest, question, info);
+        ASSERT_NE(box, nullptr);
+        ASSERT_EQ(U8(info.text), U8(question));
+        EXPECT_FALSE(sessionMayEnd());
+        EXPECT_TRUE(closeIsRefused());
+        ASSERT_TRUE(AnswerMessageBox(box, IDNO));
+    }
+    EXPECT_TRUE(WaitFor([&] { return sessionMayEnd(); })) << "after the run";
+    endSession();
 }
 
 } // namespace

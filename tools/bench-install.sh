@@ -7,6 +7,7 @@
 #   - an NSIS installer doing the same work (bench/install/BenchInstall.nsi, built with Debian's
 #     makensis; the 64-bit stub for the x86_64 build), from its start to its end, and an empty
 #     one, whose run is what starting and ending an NSIS installer costs;
+#   - the seven fonts installed as the wizard installs them, each part timed apart;
 #   - cp -r of the same folders to a fresh folder on the same file system, and cp -r + sync;
 #   - start-up: Install.exe and a minimal window program of the same size, each from its start
 #     to its visible, painted window.
@@ -100,7 +101,7 @@ run_wizard() {
         echo "$out"; echo "bench-install: the wizard run failed" >&2; return 1; }
     while IFS='=' read -r name value; do
         case "$name" in
-        "step "*) record "${name#step }" "$value" ;;
+        "step "*) record "step:${name#step }" "$value" ;;
         wizard) record wizard "$value" ;;
         esac
     done <<<"$out"
@@ -125,6 +126,12 @@ run_cp() { # KIND: cp or cp+sync
     record "$1" "$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }')"
     rm -rf "$copy"
 }
+run_fonts() {
+    local name value
+    while IFS='=' read -r name value; do
+        record "font:${name#font }" "$value"
+    done < <(bench fonts "$(winpath "$dist")")
+}
 run_startup() { # KIND PROGRAM [FOLDER]
     local out
     out=$(bench startup "$(winpath "$2")" ${3:+"$(winpath "$3")"})
@@ -136,13 +143,14 @@ run() {
     nsis) run_nsis nsis NsisSetup.exe ;;
     nsis-empty) run_nsis nsis-empty NsisEmpty.exe ;;
     cp | cp+sync) run_cp "$1" ;;
+    fonts) run_fonts ;;
     startup) run_startup startup "$dist/Install.exe" "$dist" ;;
     startup-minimal) run_startup startup-minimal "$bdir/bench/install/bench_minimal_window.exe" ;;
     esac
     sync
 }
 
-kinds=(wizard nsis nsis-empty cp cp+sync startup startup-minimal)
+kinds=(wizard nsis nsis-empty cp cp+sync fonts startup startup-minimal)
 for ((r = 0; r < rounds; r++)); do
     order=()
     for ((k = 0; k < ${#kinds[@]}; k++)); do order+=("${kinds[(k + r) % ${#kinds[@]}]}"); done
@@ -167,11 +175,11 @@ function line(label, k) {
 }
 END {
     line("Install.exe, \"Начать установку\" to the closing question", "wizard")
-    for (i = 1; i <= names; i++) {
-        k = order[i]
-        if (k ~ /^(wizard|nsis|nsis-empty|cp|cp\+sync|startup|startup-minimal)$/) continue
-        line("  step: " k, k)
-    }
+    for (i = 1; i <= names; i++)
+        if (order[i] ~ /^step:/) line("  step: " substr(order[i], 6), order[i])
+    printf "  the seven fonts installed as the wizard does, part by part:\n"
+    for (i = 1; i <= names; i++)
+        if (order[i] ~ /^font:/) line("    " substr(order[i], 6), order[i])
     line("NSIS installer doing the same work, start to end", "nsis")
     line("NSIS installer doing nothing, start to end", "nsis-empty")
     line("cp -r of the same folders", "cp")

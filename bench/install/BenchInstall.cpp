@@ -8,6 +8,9 @@
 //   bench_install startup PROGRAM [FOLDER]
 //       Starts a window program (in FOLDER, default its own folder) and measures until its
 //       window is visible and painted, that is until the program first waits for input.
+//   bench_install fonts DISTRIBUTION
+//       Installs the seven fonts the way the wizard does, each part timed apart, to show where
+//       a font's time goes.
 //   bench_install nsis-check TARGET
 //       Fails unless the NSIS installer did the work it is compared for.
 //   bench_install nsis-defines
@@ -21,6 +24,8 @@
 #include "support/Distribution.h"
 #include "support/TestFonts.h"
 #include "support/TestSupport.h"
+#include "install/FileOperations.h"
+#include "system/Fonts.h"
 
 #include <atomic>
 #include <cstdio>
@@ -332,6 +337,72 @@ int NsisCheck(const std::wstring& targetArgument) {
     return 0;
 }
 
+// ---- A font, part by part ----------------------------------------------------------------
+
+class PartTimer {
+public:
+    void Start() { at_ = Now(); }
+    void Stop(const char* part) {
+        const double now = Now();
+        for (auto& [name, total] : parts_)
+            if (name == part) {
+                total += now - at_;
+                at_ = now;
+                return;
+            }
+        parts_.push_back({part, now - at_});
+        at_ = now;
+    }
+    void Print() const {
+        for (const auto& [name, total] : parts_)
+            printf("font %s=%.4f\n", name.c_str(), total);
+    }
+
+private:
+    double at_ = 0;
+    std::vector<std::pair<std::string, double>> parts_;
+};
+
+void BroadcastFontChange() {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG, 5000, &result);
+}
+
+int Fonts(const std::wstring& distribution) {
+    RemoveSuiteFonts();
+    const std::wstring source = WithDelimiter(distribution) + L"fonts\\";
+    const std::wstring destination = WindowsFolder() + L"\\fonts\\";
+    PartTimer timer;
+    for (const wchar_t* file : kFontFiles) {
+        timer.Start();
+        const std::wstring name = GetFontFaceName(source + file);
+        timer.Stop("name read from the file");
+        if (!CopyFileStream(source + file, destination + file)) Fail("a font was not copied");
+        timer.Stop("copied (flushed)");
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFontsKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+            Fail("the fonts key cannot be opened");
+        const std::wstring value = name + L" (TrueType)";
+        RegSetValueExW(key, value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(file),
+                       DWORD((wcslen(file) + 1) * sizeof(wchar_t)));
+        timer.Stop("registry value written");
+        RegFlushKey(key);
+        timer.Stop("registry flushed");
+        RegCloseKey(key);
+        AddFontResourceW((destination + file).c_str());
+        timer.Stop("added");
+        BroadcastFontChange();
+        timer.Stop("announced (two broadcasts)");
+        RemoveFontResourceW((destination + file).c_str());
+        timer.Stop("withdrawn");
+        BroadcastFontChange();
+        timer.Stop("announced (two broadcasts)");
+    }
+    timer.Print();
+    RemoveSuiteFonts();
+    return 0;
+}
+
 // ---- Start-up ------------------------------------------------------------------------------
 
 HWND VisibleTopWindowOf(DWORD processId) {
@@ -400,6 +471,8 @@ int wmain(int argc, wchar_t** argv) {
             status = Wizard(argv[2], argv[3]);
         else if (mode == L"nsis" && argc == 4)
             status = Nsis(argv[2], argv[3]);
+        else if (mode == L"fonts" && argc == 3)
+            status = Fonts(argv[2]);
         else if (mode == L"nsis-check" && argc == 3)
             status = NsisCheck(argv[2]);
         else if (mode == L"startup" && (argc == 3 || argc == 4))
@@ -407,9 +480,11 @@ int wmain(int argc, wchar_t** argv) {
         else if (mode == L"nsis-defines" && argc == 2)
             status = NsisDefines();
         else
-            fwprintf(stderr, L"usage: bench_install wizard DISTRIBUTION TARGET | nsis INSTALLER "
-                             L"TARGET | nsis-check TARGET | startup PROGRAM [FOLDER] | "
-                             L"nsis-defines\n");
+            fwprintf(
+                stderr,
+                L"usage: bench_install wizard DISTRIBUTION TARGET | nsis INSTALLER "
+                L"TARGET | fonts DISTRIBUTION | nsis-check TARGET | startup PROGRAM [FOLDER] | "
+                L"nsis-defines\n");
         fflush(stdout);
         return status;
     } catch (const std::exception& e) {

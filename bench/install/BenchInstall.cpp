@@ -7,7 +7,7 @@
 //       Runs an NSIS installer silently into TARGET and measures it from its start to its end.
 //   bench_install startup PROGRAM [FOLDER]
 //       Starts a window program (in FOLDER, default its own folder) and measures until its
-//       window is visible and painted, that is until the program first waits for input.
+//       window is visible and painted, and until the program first waits for input.
 //   bench_install fonts DISTRIBUTION
 //       Installs the seven fonts the way the wizard does, each part timed apart, to show where
 //       a font's time goes.
@@ -405,23 +405,24 @@ int Fonts(const std::wstring& distribution) {
 
 // ---- Start-up ------------------------------------------------------------------------------
 
-HWND VisibleTopWindowOf(DWORD processId) {
-    HWND found = nullptr;
-    WaitFor(
-        [&] {
-            for (HWND wnd = GetTopWindow(nullptr); wnd && !found;
-                 wnd = GetWindow(wnd, GW_HWNDNEXT)) {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(wnd, &pid);
-                if (pid == processId && IsWindowVisible(wnd) && GetWindowTextLengthW(wnd) > 0)
-                    found = wnd;
-            }
-            return found != nullptr;
-        },
-        0);
-    return found;
+// A visible top-level window of the process with an area (an application window that only
+// carries the taskbar entry has none), or nullptr.
+HWND VisibleWindowOf(DWORD processId) {
+    for (HWND wnd = GetTopWindow(nullptr); wnd; wnd = GetWindow(wnd, GW_HWNDNEXT)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(wnd, &pid);
+        RECT r;
+        if (pid == processId && IsWindowVisible(wnd) && GetWindowRect(wnd, &r) &&
+            r.right - r.left > 1 && r.bottom - r.top > 1)
+            return wnd;
+    }
+    return nullptr;
 }
 
+// Two moments of a start: the window painted, that is visible and answering a message sent to
+// it (a program answers only when it waits for messages, and a window's first paint comes
+// with its showing, before that); and the program idle, its first wait for input with nothing
+// left to do.
 int Startup(const std::wstring& program, const std::wstring& folderArgument) {
     const std::wstring folder =
         folderArgument.empty() ? program.substr(0, program.find_last_of(L'\\')) : folderArgument;
@@ -434,22 +435,22 @@ int Startup(const std::wstring& program, const std::wstring& folderArgument) {
                         folder.c_str(), &si, &pi))
         Fail("the program could not be started");
     CloseHandle(pi.hThread);
-    // The first wait for input comes after the first paint has been handled: the window is on
-    // screen and drawn. A window may still be shown later than that; then its showing counts.
-    WaitForInputIdle(pi.hProcess, 30000);
     HWND window = nullptr;
-    WaitFor(
-        [&] {
-            window = VisibleTopWindowOf(pi.dwProcessId);
-            return window != nullptr || WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0;
-        },
-        30000);
-    const double seconds = Now() - begin;
+    while (!(window = VisibleWindowOf(pi.dwProcessId)) && Now() - begin < 30 &&
+           WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT)
+        Sleep(kWatchIntervalMs);
+    DWORD_PTR result = 0;
+    const bool answered =
+        window && SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &result);
+    const double painted = Now() - begin;
+    WaitForInputIdle(pi.hProcess, 30000);
+    const double idle = Now() - begin;
     if (window) PostMessageW(window, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
     CloseHandle(pi.hProcess);
-    if (!window) Fail("the program showed no window");
-    PrintSeconds("startup", seconds);
+    if (!window || !answered) Fail("the program showed no window that answers");
+    PrintSeconds("painted", painted);
+    PrintSeconds("idle", idle);
     return 0;
 }
 

@@ -7,7 +7,8 @@
 #   - an NSIS installer doing the same work (bench/install/BenchInstall.nsi, built with Debian's
 #     makensis; the 64-bit stub for the x86_64 build), from its start to its end, and an empty
 #     one, whose run is what starting and ending an NSIS installer costs;
-#   - the seven fonts installed as the wizard installs them, each part timed apart;
+#   - the seven fonts installed as the wizard installs them, and the hand-over to the updater
+#     done as the wizard does it, each part timed apart;
 #   - cp -r of the same folders to a fresh folder on the same file system, and cp -r + sync;
 #   - start-up: Install.exe and a minimal window program of the same size, each from its start
 #     to its visible, painted window (shown, and answering a message sent to it), and to its
@@ -133,6 +134,12 @@ run_fonts() {
         record "font:${name#font }" "$value"
     done < <(bench fonts "$(winpath "$dist")")
 }
+run_hand_over() {
+    local name value
+    while IFS='=' read -r name value; do
+        record "hand-over:${name#hand-over }" "$value"
+    done < <(bench hand-over "$(winpath "$dist")" "$(winpath "$work/hand-over")")
+}
 run_startup() { # KIND PROGRAM [FOLDER]
     local name value
     while IFS='=' read -r name value; do
@@ -146,13 +153,14 @@ run() {
     nsis-empty) run_nsis nsis-empty NsisEmpty.exe ;;
     cp | cp+sync) run_cp "$1" ;;
     fonts) run_fonts ;;
+    hand-over) run_hand_over ;;
     startup) run_startup startup "$dist/Install.exe" "$dist" ;;
     startup-minimal) run_startup startup-minimal "$bdir/bench/install/bench_minimal_window.exe" ;;
     esac
     sync
 }
 
-kinds=(wizard nsis nsis-empty cp cp+sync fonts startup startup-minimal)
+kinds=(wizard nsis nsis-empty cp cp+sync fonts hand-over startup startup-minimal)
 for ((r = 0; r < rounds; r++)); do
     order=()
     for ((k = 0; k < ${#kinds[@]}; k++)); do order+=("${kinds[(k + r) % ${#kinds[@]}]}"); done
@@ -182,6 +190,9 @@ END {
     printf "  the seven fonts installed as the wizard does, part by part:\n"
     for (i = 1; i <= names; i++)
         if (order[i] ~ /^font:/) line("    " substr(order[i], 6), order[i])
+    printf "  the hand-over done as the wizard does it, part by part:\n"
+    for (i = 1; i <= names; i++)
+        if (order[i] ~ /^hand-over:/) line("    " substr(order[i], 11), order[i])
     line("NSIS installer doing the same work, start to end", "nsis")
     line("NSIS installer doing nothing, start to end", "nsis-empty")
     line("cp -r of the same folders", "cp")

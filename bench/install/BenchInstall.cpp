@@ -11,6 +11,9 @@
 //   bench_install fonts DISTRIBUTION
 //       Installs the seven fonts the way the wizard does, each part timed apart, to show where
 //       a font's time goes.
+//   bench_install hand-over DISTRIBUTION TARGET
+//       The hand-over to the updater as the wizard does it, each part timed apart: the copies,
+//       the release script alone, and recording the level in ReleaseInfo.
 //   bench_install nsis-check TARGET
 //       Fails unless the NSIS installer did the work it is compared for.
 //   bench_install nsis-defines
@@ -24,7 +27,10 @@
 #include "support/Distribution.h"
 #include "support/TestFonts.h"
 #include "support/TestSupport.h"
+#include "common/WinUtil.h"
 #include "install/FileOperations.h"
+#include "install/ProcessLaunch.h"
+#include "install/Updater.h"
 #include "system/Fonts.h"
 
 #include <atomic>
@@ -353,9 +359,9 @@ public:
         parts_.push_back({part, now - at_});
         at_ = now;
     }
-    void Print() const {
+    void Print(const char* what) const {
         for (const auto& [name, total] : parts_)
-            printf("font %s=%.4f\n", name.c_str(), total);
+            printf("%s %s=%.4f\n", what, name.c_str(), total);
     }
 
 private:
@@ -398,8 +404,40 @@ int Fonts(const std::wstring& distribution) {
         BroadcastFontChange();
         timer.Stop("announced (two broadcasts)");
     }
-    timer.Print();
+    timer.Print("font");
     RemoveSuiteFonts();
+    return 0;
+}
+
+// ---- The hand-over, part by part -------------------------------------------------------------
+
+int HandOver(const std::wstring& distribution, const std::wstring& targetArgument) {
+    const std::wstring source = WithDelimiter(distribution);
+    const std::wstring target = WithDelimiter(targetArgument);
+    RemoveTree(target);
+    MakeDirs(target);
+    ComInit com; // the wizard's thread has COM from its start
+    PartTimer timer;
+    timer.Start();
+    CreateFolderIfMissing(target + L"backup");
+    CopyFolderTree(source + L"backup", target + L"backup");
+    CopyFolderTree(source + L"Updater", target);
+    SetReadOnlyAttribute(target + L"ReleaseInfo", false);
+    SetReadOnlyAttribute(target + L"Updater.exe.cfg", false);
+    std::vector<std::wstring> packages;
+    ListSubfolders(target + L"backup\\", packages);
+    const std::wstring newest = ChooseNewestPackage(target + L"backup", std::move(packages));
+    timer.Stop("packages and updater copied");
+    SetCurrentDirectoryW((newest + L"\\").c_str());
+    RunInFolderAndWait(newest + L"\\Install.cmd", L"", SW_HIDE);
+    SetCurrentDirectoryW(target.c_str());
+    timer.Stop("release script started and ended");
+    UpdateReleaseLevel(target, ReleaseLevelOf(newest));
+    timer.Stop("release level recorded");
+    if (!PathExists(newest + L"\\release-installed.txt")) Fail("the release script did not run");
+    timer.Print("hand-over");
+    SetCurrentDirectoryW(source.c_str());
+    RemoveTree(target);
     return 0;
 }
 
@@ -474,6 +512,8 @@ int wmain(int argc, wchar_t** argv) {
             status = Nsis(argv[2], argv[3]);
         else if (mode == L"fonts" && argc == 3)
             status = Fonts(argv[2]);
+        else if (mode == L"hand-over" && argc == 4)
+            status = HandOver(argv[2], argv[3]);
         else if (mode == L"nsis-check" && argc == 3)
             status = NsisCheck(argv[2]);
         else if (mode == L"startup" && (argc == 3 || argc == 4))
@@ -481,11 +521,10 @@ int wmain(int argc, wchar_t** argv) {
         else if (mode == L"nsis-defines" && argc == 2)
             status = NsisDefines();
         else
-            fwprintf(
-                stderr,
-                L"usage: bench_install wizard DISTRIBUTION TARGET | nsis INSTALLER "
-                L"TARGET | fonts DISTRIBUTION | nsis-check TARGET | startup PROGRAM [FOLDER] | "
-                L"nsis-defines\n");
+            fwprintf(stderr, L"usage: bench_install wizard DISTRIBUTION TARGET | nsis INSTALLER "
+                             L"TARGET | fonts DISTRIBUTION | hand-over DISTRIBUTION TARGET | "
+                             L"nsis-check TARGET | startup PROGRAM [FOLDER] | "
+                             L"nsis-defines\n");
         fflush(stdout);
         return status;
     } catch (const std::exception& e) {

@@ -46,7 +46,11 @@ void FlattenOverWhite(const TPngImage& png, TBitmap32& image) {
     const std::uint8_t* src = png.Rgba.data();
     for (std::uint32_t& pixel : image.Pixels) {
         unsigned a = src[3];
-        pixel = Argb(OverWhite(src[0], a), OverWhite(src[1], a), OverWhite(src[2], a));
+        // Most pixels are opaque; the blend gives the channels themselves for them.
+        if (a == 255)
+            pixel = Argb(src[0], src[1], src[2]);
+        else
+            pixel = Argb(OverWhite(src[0], a), OverWhite(src[1], a), OverWhite(src[2], a));
         src += 4;
     }
 }
@@ -111,8 +115,18 @@ void DrawTitleBar(TBitmap32& target, const TBackdrop& images) {
     int leftWidth = images.Title_pnl_l_bmp.Width;
     int rightX = target.Width - images.Title_pnl_r_bmp.Width;
     CopyOpaque(target, images.Title_pnl_r_bmp, rightX, 0);
-    for (int x = leftWidth; x <= rightX - 1; ++x)
-        CopyOpaque(target, images.Title_pnl_m_bmp, x, 0);
+    const TBitmap32& middle = images.Title_pnl_m_bmp;
+    if (middle.Width != 1) {
+        for (int x = leftWidth; x <= rightX - 1; ++x)
+            CopyOpaque(target, middle, x, 0);
+        return;
+    }
+    // A one-column piece copied at every column is each row's pixel repeated across the gap:
+    // the same pixels without 910 separate copies.
+    const int from = std::max(leftWidth, 0), to = std::min(rightX, target.Width);
+    if (from >= to) return;
+    for (int row = 0; row < std::min(middle.Height, target.Height); ++row)
+        std::fill(target.Row(row) + from, target.Row(row) + to, middle.Row(row)[0]);
 }
 
 } // namespace

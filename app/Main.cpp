@@ -239,7 +239,10 @@ void TFMain::CreateInputComponentsPage() {
                                 idCbDriverInstal, pagesFont_.get());
     SendMessageW(CbDriverInstal, BM_SETCHECK, BST_CHECKED, 0);
     // Never shown: the database runtime set for the newer systems is always the one installed.
-    CBWindows = AddControl(options.Handle, L"COMBOBOX", L"", CBS_DROPDOWNLIST, 16, 48, 250, 120,
+    // A simple combo box keeps its list as a child window; a drop-down one would add a
+    // top-level window for its list, which costs the start-up a window of the display server
+    // for a list nobody can open.
+    CBWindows = AddControl(options.Handle, L"COMBOBOX", L"", CBS_SIMPLE, 16, 48, 250, 120,
                            idCBWindows, pagesFont_.get());
     SendMessageW(CBWindows, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Windows 7, Windows 8"));
     SendMessageW(CBWindows, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Windows XP"));

@@ -3,6 +3,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -143,31 +144,38 @@ int Paeth(int a, int b, int c) {
 }
 
 // Undoes the per-row filters in place; `prior` is the previous row, or null for the first.
+// One loop per filter, and the first pixel (which has no left neighbour) apart: the backdrop is
+// decoded while the first window waits for it.
 void Unfilter(int filter, std::uint8_t* row, const std::uint8_t* prior, std::size_t length,
               int bpp) {
-    for (std::size_t i = 0; i < length; ++i) {
-        int left = i >= std::size_t(bpp) ? row[i - bpp] : 0;
-        int up = prior ? prior[i] : 0;
-        int upLeft = (prior && i >= std::size_t(bpp)) ? prior[i - bpp] : 0;
-        int predictor = 0;
-        switch (filter) {
-        case 0:
-            predictor = 0;
-            break;
-        case 1:
-            predictor = left;
-            break;
-        case 2:
-            predictor = up;
-            break;
-        case 3:
-            predictor = (left + up) / 2;
-            break;
-        case 4:
-            predictor = Paeth(left, up, upLeft);
+    const std::size_t first = std::min(length, std::size_t(bpp));
+    switch (filter) {
+    case 1:
+        for (std::size_t i = first; i < length; ++i)
+            row[i] = std::uint8_t(row[i] + row[i - bpp]);
+        break;
+    case 2:
+        if (prior)
+            for (std::size_t i = 0; i < length; ++i)
+                row[i] = std::uint8_t(row[i] + prior[i]);
+        break;
+    case 3:
+        for (std::size_t i = 0; i < first; ++i)
+            row[i] = std::uint8_t(row[i] + (prior ? prior[i] : 0) / 2);
+        for (std::size_t i = first; i < length; ++i)
+            row[i] = std::uint8_t(row[i] + (row[i - bpp] + (prior ? prior[i] : 0)) / 2);
+        break;
+    case 4:
+        if (!prior) { // with no row above, Paeth always picks the left neighbour
+            for (std::size_t i = first; i < length; ++i)
+                row[i] = std::uint8_t(row[i] + row[i - bpp]);
             break;
         }
-        row[i] = std::uint8_t(row[i] + predictor);
+        for (std::size_t i = 0; i < first; ++i)
+            row[i] = std::uint8_t(row[i] + prior[i]);
+        for (std::size_t i = first; i < length; ++i)
+            row[i] = std::uint8_t(row[i] + Paeth(row[i - bpp], prior[i], prior[i - bpp]));
+        break;
     }
 }
 
@@ -185,13 +193,16 @@ TPngImage Reconstruct(const THeader& h, std::vector<std::uint8_t>& raw) {
         const std::uint8_t* prior = y > 0 ? line - stride : nullptr;
         Unfilter(filter, line + 1, prior, stride, h.Channels);
         std::uint8_t* dst = image.Rgba.data() + std::size_t(y) * h.Width * 4;
-        for (int x = 0; x < h.Width; ++x) {
-            const std::uint8_t* src = line + 1 + std::size_t(x) * h.Channels;
+        const std::uint8_t* src = line + 1;
+        if (h.Channels == 4) {
+            std::memcpy(dst, src, stride);
+            continue;
+        }
+        for (int x = 0; x < h.Width; ++x, src += 3, dst += 4) {
             dst[0] = src[0];
             dst[1] = src[1];
             dst[2] = src[2];
-            dst[3] = h.Channels == 4 ? src[3] : 255;
-            dst += 4;
+            dst[3] = 255;
         }
     }
     return image;

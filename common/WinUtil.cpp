@@ -165,7 +165,7 @@ bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
     return true;
 }
 
-DWORD WriteFileReplacing(const std::wstring& path, const std::string& bytes) {
+DWORD WriteFileReplacing(const std::wstring& path, const std::string& bytes, bool flush) {
     std::wstring temp = path + L".new";
     {
         UniqueHandle f(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -174,7 +174,7 @@ DWORD WriteFileReplacing(const std::wstring& path, const std::string& bytes) {
         DWORD written = 0;
         if (!WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                        nullptr) ||
-            written != bytes.size() || !FlushFileBuffers(f.get())) {
+            written != bytes.size() || (flush && !FlushFileBuffers(f.get()))) {
             DWORD err = GetLastError();
             f.reset();
             DeleteFileW(temp.c_str());
@@ -182,7 +182,7 @@ DWORD WriteFileReplacing(const std::wstring& path, const std::string& bytes) {
         }
     }
     if (!MoveFileExW(temp.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                     MOVEFILE_REPLACE_EXISTING | (flush ? MOVEFILE_WRITE_THROUGH : 0))) {
         DWORD err = GetLastError();
         DeleteFileW(temp.c_str());
         return err;

@@ -191,5 +191,7 @@ bool SameTextLocale(const std::wstring& a, const std::wstring& b);
 // Whole-file access for small files; ReadFileBytes returns false when the file cannot be read.
 bool ReadFileBytes(const std::wstring& path, std::string& bytes);
 // Writes bytes to a file beside `path` and moves it over `path`, so that a failure never leaves
-// a truncated file. Returns the Win32 error code, or 0 on success.
-DWORD WriteFileReplacing(const std::wstring& path, const std::string& bytes);
+// a truncated file. With `flush`, the data is on disk before it replaces the old file; without
+// it, a crash soon after the write may lose the new content (never leaving a mixture). Returns
+// the Win32 error code, or 0 on success.
+DWORD WriteFileReplacing(const std::wstring& path, const std::string& bytes, bool flush = true);

@@ -43,7 +43,9 @@ void WriteLines(const std::wstring& fileName, const std::vector<std::wstring>& l
         text += line;
         text += L"\r\n";
     }
-    if (DWORD err = WriteFileReplacing(fileName, ToAnsi(text)))
+    // Not flushed: the log is a record for people, and waiting for the disk at start-up (while
+    // other programs write a lot) would hold up the first window for nothing it protects.
+    if (DWORD err = WriteFileReplacing(fileName, ToAnsi(text), false))
         throw EInstallError(L"Не удалось записать файл \"" + fileName + L"\". " +
                             SysErrorMessage(err));
 }

@@ -126,7 +126,26 @@ bool TInstallRun::CopyOne(const std::wstring& from, const std::wstring& to,
                           const std::wstring& name) {
     AddLine(L"Копирование файла " + name + L"....");
     Application.ProcessMessages();
-    bool copied = CopyFileStream(from + name, to + name);
+    // A database of gigabytes on a slow disk takes long enough for Windows to call a window that
+    // does not answer hung and offer to end it, halfway through the copy. So the messages run
+    // while it copies, and a copy that runs longer than kShowPercentAfterMs shows on its line
+    // how far it has got, the figure changing at most every kPercentEveryMs.
+    constexpr ULONGLONG kShowPercentAfterMs = 500, kPercentEveryMs = 250;
+    const ULONGLONG start = GetTickCount64();
+    ULONGLONG shownAt = start;
+    int shown = -1;
+    bool copied = CopyFileStream(
+        from + name, to + name, [&](unsigned long long done, unsigned long long total) {
+            Application.ProcessMessages();
+            const ULONGLONG now = GetTickCount64();
+            if (total == 0 || now - start < kShowPercentAfterMs || now - shownAt < kPercentEveryMs)
+                return;
+            const int percent = static_cast<int>(done * 100 / total);
+            if (percent == shown) return;
+            f.SetLogLine(line, lineText + L" " + std::to_wstring(percent) + L"%");
+            shown = percent;
+            shownAt = now;
+        });
     AppendOutcome(copied ? kDone : kFailed);
     return copied;
 }

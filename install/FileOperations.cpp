@@ -227,31 +227,38 @@ public:
     }
 
 private:
+    // The worker comes from the process's thread pool: a thread of its own per file cost more
+    // than the whole copy of a small file under Wine (every loaded DLL hears of a new thread).
     bool RunOnWorker(const CopyProgress& progress) {
-        UniqueHandle finished(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        if (!finished.valid()) return Move();
-        bool moved = false;
-        std::thread worker;
-        try {
-            worker = std::thread([&] {
-                moved = Move();
-                SetEvent(finished.get());
-            });
-        } catch (const std::system_error&) {
-            return Move();
-        }
-        // Also when progress throws: the worker stops after its chunk and the copy is dropped.
-        struct Join {
+        struct Job {
             TTransfer& transfer;
-            std::thread& worker;
-            ~Join() {
-                transfer.cancel_ = true;
-                worker.join();
+            UniqueHandle finished{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+            bool moved = false;
+            static DWORD WINAPI Run(void* context) {
+                auto& job = *static_cast<Job*>(context);
+                try {
+                    job.moved = job.transfer.Move();
+                } catch (...) {
+                    job.moved = false;
+                }
+                // The waiting thread may drop the job from here on.
+                SetEvent(job.finished.get());
+                return 0;
             }
-        } join{*this, worker};
-        while (WaitForSingleObject(finished.get(), CopyProgressIntervalMs) == WAIT_TIMEOUT)
+        } job{*this};
+        if (!job.finished.valid() || !QueueUserWorkItem(Job::Run, &job, WT_EXECUTELONGFUNCTION))
+            return Move();
+        // Also when progress throws: the worker stops after its chunk and the copy is dropped.
+        struct Wait {
+            Job& job;
+            ~Wait() {
+                job.transfer.cancel_ = true;
+                WaitForSingleObject(job.finished.get(), INFINITE);
+            }
+        } wait{job};
+        while (WaitForSingleObject(job.finished.get(), CopyProgressIntervalMs) == WAIT_TIMEOUT)
             progress(done_, total_);
-        return moved;
+        return job.moved;
     }
 
     // Copies exactly the size taken at the start; a short read counts as a failed transfer.

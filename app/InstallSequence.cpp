@@ -134,18 +134,26 @@ bool TInstallRun::CopyOne(const std::wstring& from, const std::wstring& to,
     const ULONGLONG start = GetTickCount64();
     ULONGLONG shownAt = start;
     int shown = -1;
-    bool copied = CopyFileStream(
-        from + name, to + name, [&](unsigned long long done, unsigned long long total) {
-            Application.ProcessMessages();
-            const ULONGLONG now = GetTickCount64();
-            if (total == 0 || now - start < kShowPercentAfterMs || now - shownAt < kPercentEveryMs)
-                return;
-            const int percent = static_cast<int>(done * 100 / total);
-            if (percent == shown) return;
-            f.SetLogLine(line, lineText + L" " + std::to_wstring(percent) + L"%");
-            shown = percent;
-            shownAt = now;
-        });
+    auto showProgress = [&](unsigned long long done, unsigned long long total) {
+        Application.ProcessMessages();
+        const ULONGLONG now = GetTickCount64();
+        if (total == 0 || now - start < kShowPercentAfterMs || now - shownAt < kPercentEveryMs)
+            return;
+        const int percent = static_cast<int>(done * 100 / total);
+        if (percent == shown) return;
+        f.SetLogLine(line, lineText + L" " + std::to_wstring(percent) + L"%");
+        shown = percent;
+        shownAt = now;
+    };
+    bool copied = false;
+    try {
+        copied = CopyFileStream(from + name, to + name, showProgress);
+    } catch (...) {
+        // The error's box names the file; its line is left without an outcome, and without a
+        // figure that would claim how far the copy got.
+        if (shown >= 0) f.SetLogLine(line, lineText);
+        throw;
+    }
     AppendOutcome(copied ? kDone : kFailed);
     return copied;
 }

@@ -212,6 +212,10 @@ protected:
     }
 
     std::vector<std::wstring> Lines() const { return ListBoxLines(logList); }
+    std::wstring LastLine() const {
+        auto lines = Lines();
+        return lines.empty() ? std::wstring() : lines.back();
+    }
     // The line of a file's copy, or an empty text while there is none (or the window does not
     // answer).
     std::wstring CopyLine(const std::wstring& name) const {
@@ -713,6 +717,32 @@ TEST_F(InstallRun, AnInterruptedDatabaseCopyLeavesNothingAndTheNextRunInstallsIt
     EXPECT_EQ(U8(*at), U8(Copied(L"T27.FDB") + L"Завершено"));
     EXPECT_TRUE(SameBytes(distDir->Path() + L"DTAfb\\T27.FDB", Target(L"DTAfb\\T27.FDB")));
     EXPECT_EQ(Names(Target(L"DTAfb")), std::vector<std::wstring>{L"T27.FDB"});
+}
+
+// Something else takes the database's name while the copy runs (here a folder, which no file
+// can replace): the error box names the file, the line loses its figure and gets no outcome,
+// and the temporary copy goes.
+TEST_F(InstallRun, ANameTakenDuringALongCopyEndsTheRunWithItsLineWithoutOutcome) {
+    Walk w;
+    w.target = Target();
+    w.driverTicked = false;
+    w.distribution.DatabaseBytes = kLongCopyBytes;
+    StartInstallation(w);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(WaitFor([&] { return CopyPercent(CopyLine(L"T27.FDB"), L"T27.FDB") >= 0; }, 60000))
+        << "the database copy was not seen under way";
+    ASSERT_TRUE(CreateDirectoryW(Target(L"DTAfb\\T27.FDB").c_str(), nullptr));
+
+    HWND box = app->WaitForMessageBox(120000);
+    ASSERT_NE(box, nullptr);
+    MessageBoxInfo info = ReadMessageBox(box);
+    EXPECT_NE(info.text.find(Target(L"DTAfb\\T27.FDB")), std::wstring::npos) << U8(info.text);
+    EXPECT_EQ(U8(LastLine()), U8(Copied(L"T27.FDB")));
+    EXPECT_TRUE(AnswerMessageBox(box, IDOK));
+    EXPECT_EQ(Names(Target(L"DTAfb")), std::vector<std::wstring>{L"T27.FDB"});
+    EXPECT_TRUE(DirectoryExists(Target(L"DTAfb\\T27.FDB")));
+    PressCloseBox(main);
+    EXPECT_TRUE(app->WaitForExit()) << "the busy state was not left";
 }
 
 } // namespace

@@ -156,14 +156,16 @@ constexpr unsigned long long kFlushStep = 16ull << 20;
 
 // Flushes a file that is being written, on a thread of its own, each time another kFlushStep
 // bytes have been written. It flushes through a handle of its own, since Windows runs the calls
-// on one synchronous handle one after the other and the copy would wait for every flush.
+// on one synchronous handle one after the other and the copy would wait for every flush. The
+// copy wakes it through a condition variable rather than an event: under Wine an event is a
+// call to the server, which stands still while it flushes a file, so the copy would wait for
+// every flush all the same.
 class TBackgroundFlush {
 public:
     explicit TBackgroundFlush(const std::wstring& path)
         : file_(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)),
-          wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
-        if (!file_.valid() || !wake_.valid()) return;
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {
+        if (!file_.valid()) return;
         try {
             thread_ = std::thread([this] { Run(); });
         } catch (const std::system_error&) {
@@ -177,30 +179,42 @@ public:
     void Written(unsigned long long done) {
         if (!thread_.joinable() || done - requested_ < kFlushStep) return;
         requested_ = done;
-        SetEvent(wake_.get());
+        Signal(pending_);
     }
     // Waits for a flush under way; false when any flush failed.
     bool Finish() {
         if (thread_.joinable()) {
-            stop_ = true;
-            SetEvent(wake_.get());
+            Signal(stop_);
             thread_.join();
         }
         return !failed_;
     }
 
 private:
+    void Signal(bool& flag) {
+        AcquireSRWLockExclusive(&lock_);
+        flag = true;
+        ReleaseSRWLockExclusive(&lock_);
+        WakeConditionVariable(&wake_);
+    }
     void Run() {
         for (;;) {
-            WaitForSingleObject(wake_.get(), INFINITE);
-            if (stop_) return;
+            AcquireSRWLockExclusive(&lock_);
+            while (!pending_ && !stop_)
+                SleepConditionVariableSRW(&wake_, &lock_, INFINITE, 0);
+            const bool stop = stop_;
+            pending_ = false;
+            ReleaseSRWLockExclusive(&lock_);
+            if (stop) return;
             if (!FlushFileBuffers(file_.get())) failed_ = true;
         }
     }
 
     UniqueHandle file_;
-    UniqueHandle wake_;
-    std::atomic<bool> stop_{false};
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    CONDITION_VARIABLE wake_ = CONDITION_VARIABLE_INIT;
+    bool pending_ = false; // guarded by lock_
+    bool stop_ = false;    // guarded by lock_
     std::atomic<bool> failed_{false};
     unsigned long long requested_ = 0;
     std::thread thread_;

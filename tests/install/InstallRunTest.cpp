@@ -304,7 +304,8 @@ std::wstring ListBoxLine(HWND listBox, int index) {
     if (!SendMessageTimeoutW(listBox, LB_GETTEXTLEN, index, 0, SMTO_ABORTIFHUNG, 5000, &length) ||
         length == static_cast<DWORD_PTR>(LB_ERR))
         return L"";
-    std::wstring line(length + 1, L'\0');
+    // The figure or the outcome can lengthen the line meanwhile; LB_GETTEXT knows no buffer size.
+    std::wstring line(length + 1 + ListBoxLineSlack, L'\0');
     DWORD_PTR copied = 0;
     if (!SendMessageTimeoutW(listBox, LB_GETTEXT, index, reinterpret_cast<LPARAM>(line.data()),
                              SMTO_ABORTIFHUNG, 5000, &copied))

@@ -2,6 +2,7 @@
 // File and folder routines of the installation engine. They keep no state; each reports trouble
 // in the one form its caller relies on (see each declaration).
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,18 +22,33 @@ void ListSubfolders(const std::wstring& Folder, std::vector<std::wstring>& List)
 // on with the next entry; a missing Source leaves just the (empty) Destination behind.
 void CopyFolderTree(const std::wstring& Source, const std::wstring& Destination);
 
+// Reports how far a copy has got: bytes written so far and the source's size.
+using CopyProgress = std::function<void(unsigned long long Done, unsigned long long Total)>;
+
 // Copies one file so that DestinationFile ends up either as the complete copy or exactly as it
-// was: the bytes go to a temporary file beside it, which is flushed and then moved over it.
+// was: the bytes go to a temporary file beside it (the only file the copy creates), which is
+// flushed to the disk and only then takes the destination's name. Temporary files that an
+// interrupted earlier copy left beside DestinationFile are removed.
 // The copy carries the source's last-write time, rounded down to an even second.
 // Returns false when the transfer fails (read error, disk full).
 // Throws EInstallError naming the file when SourceFile cannot be opened or DestinationFile
 // cannot be created (missing folder, held open by another program, read-only).
-bool CopyFileStream(const std::wstring& SourceFile, const std::wstring& DestinationFile);
+//
+// With Progress, the bytes move on a worker thread and Progress is called on the calling
+// thread: first with 0, then about every CopyProgressIntervalMs while the bytes move and the
+// copy is flushed, and last with the total once the copy is complete on the disk, just before it
+// takes the destination's name. A window's thread can let its messages run there. An exception
+// thrown by Progress abandons the copy (the destination stays as it was, the temporary file is
+// removed) and passes on.
+bool CopyFileStream(const std::wstring& SourceFile, const std::wstring& DestinationFile,
+                    const CopyProgress& Progress = {});
 // The same with an explicit transfer chunk size, for the copy benchmark.
 bool CopyFileStream(const std::wstring& SourceFile, const std::wstring& DestinationFile,
-                    std::size_t ChunkSize);
-// The chunk size the two-argument form uses (chosen with bench/copy).
+                    std::size_t ChunkSize, const CopyProgress& Progress = {});
+// The chunk size the other form uses (chosen with bench/copy).
 extern const std::size_t CopyFileStreamChunkSize;
+// How often Progress is called while a copy runs.
+constexpr unsigned CopyProgressIntervalMs = 50;
 
 // Sets or clears the read-only bit of FileName, keeping its other attributes. Failures, a
 // missing file included, are silent.

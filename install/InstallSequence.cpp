@@ -121,7 +121,34 @@ bool TInstallRun::CopyOne(const std::wstring& from, const std::wstring& to,
                           const std::wstring& name) {
     AddLine(L"Копирование файла " + name + L"....");
     host.ProcessMessages();
-    bool copied = CopyFileStream(from + name, to + name);
+    // A database of gigabytes on a slow disk takes long enough for Windows to call a window that
+    // does not answer hung and offer to end it, halfway through the copy. So the messages run
+    // while it copies, and a copy that runs longer than kShowPercentAfterMs shows on its line
+    // how far it has got, the figure changing at most every kPercentEveryMs.
+    constexpr ULONGLONG kShowPercentAfterMs = 500, kPercentEveryMs = 250;
+    const ULONGLONG start = GetTickCount64();
+    ULONGLONG shownAt = start;
+    int shown = -1;
+    auto showProgress = [&](unsigned long long done, unsigned long long total) {
+        host.ProcessMessages();
+        const ULONGLONG now = GetTickCount64();
+        if (total == 0 || now - start < kShowPercentAfterMs || now - shownAt < kPercentEveryMs)
+            return;
+        const int percent = static_cast<int>(done * 100 / total);
+        if (percent == shown) return;
+        host.ReplaceLastProgressLine(lineText + L" " + std::to_wstring(percent) + L"%");
+        shown = percent;
+        shownAt = now;
+    };
+    bool copied = false;
+    try {
+        copied = CopyFileStream(from + name, to + name, showProgress);
+    } catch (...) {
+        // The error's box names the file; its line is left without an outcome, and without a
+        // figure that would claim how far the copy got.
+        if (shown >= 0) host.ReplaceLastProgressLine(lineText);
+        throw;
+    }
     AppendOutcome(copied ? kDone : kFailed);
     return copied;
 }

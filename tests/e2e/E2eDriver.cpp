@@ -325,7 +325,9 @@ std::vector<std::wstring> ListBoxLines(HWND listBox) {
     for (DWORD_PTR i = 0; i < count && count != static_cast<DWORD_PTR>(LB_ERR); ++i) {
         DWORD_PTR length = 0;
         SendMessageTimeoutW(listBox, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, 5000, &length);
-        std::wstring line(length + 1, L'\0');
+        // The line can grow between the two messages (a copy's figure, its outcome), and
+        // LB_GETTEXT is told no buffer size: leave room.
+        std::wstring line(length + 1 + ListBoxLineSlack, L'\0');
         DWORD_PTR copied = 0;
         SendMessageTimeoutW(listBox, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line.data()),
                             SMTO_ABORTIFHUNG, 5000, &copied);

@@ -125,6 +125,9 @@ bool AnswerTimedMessage(HWND window, const std::wstring& buttonCaption = L"OK",
 
 // Lines of a list box (LBS_HASSTRINGS).
 std::vector<std::wstring> ListBoxLines(HWND listBox);
+// How much a line may grow while it is read (between LB_GETTEXTLEN and LB_GETTEXT) without
+// overrunning the reader's buffer.
+constexpr size_t ListBoxLineSlack = 256;
 
 // The client area of a window as it is on screen, child windows included.
 struct Screenshot {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using Names = std::vector<std::wstring>;
 
 // --- CreateFolderIfMissing -----------------------------------------------------------------
@@ -307,6 +309,102 @@ TEST(CopyFromReadOnlyMedia, CopiesAreNotReadOnly) {
         ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
         EXPECT_EQ(attributes & FILE_ATTRIBUTE_READONLY, 0u);
     }
+}
+
+// While a copy runs (seen from its progress calls), nothing carries the destination's name but
+// what was there before, and the one new file is the temporary copy beside it. The last call
+// comes once the copy is complete, just before it takes the name.
+TEST(CopyFileStream, NothingTakesTheDestinationsNameUntilTheCopyIsComplete) {
+    for (bool earlier : {false, true}) {
+        SCOPED_TRACE(earlier ? "over an earlier file" : "no earlier file");
+        TempDir dir;
+        const std::string bytes = PatternBytes(5 * 4096 + 11, 4);
+        WriteBytes(dir / L"src.bin", bytes);
+        if (earlier)
+            WriteBytes(dir / L"out\\T27.FDB", "patient data");
+        else
+            MakeDirs(dir / L"out");
+
+        std::vector<unsigned long long> calls;
+        auto progress = [&](unsigned long long done, unsigned long long total) {
+            EXPECT_EQ(total, bytes.size());
+            calls.push_back(done);
+            EXPECT_EQ(PathExists(dir / L"out\\T27.FDB"), earlier) << "after " << done;
+            Names names = NamesIn(dir / L"out");
+            std::erase(names, L"T27.FDB");
+            ASSERT_EQ(names.size(), 1u) << "the temporary copy is the one new file";
+            EXPECT_EQ(names[0].rfind(L"T27.FDB.~", 0), 0u) << U8(names[0]);
+            if (done == total) {
+                EXPECT_TRUE(ReadBytes(dir / L"out\\" + names[0]) == bytes)
+                    << "complete before it takes the name";
+            }
+        };
+        ASSERT_TRUE(CopyFileStream(dir / L"src.bin", dir / L"out\\T27.FDB", 4096, progress));
+        EXPECT_TRUE(ReadBytes(dir / L"out\\T27.FDB") == bytes);
+        EXPECT_EQ(NamesIn(dir / L"out"), Names{L"T27.FDB"});
+        ASSERT_GE(calls.size(), 2u);
+        EXPECT_EQ(calls.front(), 0u);
+        EXPECT_EQ(calls.back(), bytes.size());
+        EXPECT_TRUE(std::is_sorted(calls.begin(), calls.end()));
+    }
+}
+
+// An exception from the progress call (the window's thread ended the run) drops the copy.
+TEST(CopyFileStream, AnExceptionFromProgressLeavesTheDestinationAsItWas) {
+    struct Stop {};
+    struct Case {
+        const char* name;
+        bool earlier;
+        bool atTheEnd; // thrown at the last call rather than the first
+    } cases[] = {{"first call, no earlier file", false, false},
+                 {"last call, no earlier file", false, true},
+                 {"last call, over an earlier file", true, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string bytes = PatternBytes(3 * CopyFileStreamChunkSize + 5, 8);
+        WriteBytes(dir / L"src.bin", bytes);
+        if (c.earlier)
+            WriteBytes(dir / L"out\\dst.bin", "earlier");
+        else
+            MakeDirs(dir / L"out");
+        auto progress = [&](unsigned long long done, unsigned long long total) {
+            if (c.atTheEnd ? done == total : done == 0) throw Stop{};
+        };
+        EXPECT_THROW(CopyFileStream(dir / L"src.bin", dir / L"out\\dst.bin", progress), Stop);
+        if (c.earlier) {
+            EXPECT_EQ(ReadBytes(dir / L"out\\dst.bin"), "earlier");
+            EXPECT_EQ(NamesIn(dir / L"out"), Names{L"dst.bin"});
+        } else {
+            EXPECT_EQ(NamesIn(dir / L"out"), Names{});
+        }
+    }
+}
+
+// What an interrupted run left beside the destination goes; what only looks alike, and the
+// temporary copy of a copy still running (held open), stay.
+TEST(CopyFileStream, RemovesTheTemporaryCopiesOfInterruptedRuns) {
+    TempDir dir;
+    WriteBytes(dir / L"src.bin", "new database");
+    const Names leftovers = {L"T27.FDB.~4242.tmp", L"T27.FDB.~1.TMP", L"t27.fdb.~77.tmp"};
+    const Names others = {L"Other.FDB.~5.tmp", L"T27.FDB.~.tmp",      L"T27.FDB.~12x.tmp",
+                          L"T27.FDB.tmp",      L"T27.FDB.~5.tmp.bak", L"running.T27.FDB.~6.tmp"};
+    for (const auto& name : leftovers)
+        WriteBytes(dir / (L"out\\" + name), PatternBytes(70000, 2));
+    for (const auto& name : others)
+        WriteBytes(dir / (L"out\\" + name), "x");
+    WriteBytes(dir / L"out\\T27.FDB.~999.tmp", "in use");
+    UniqueHandle running(CreateFileW((dir / L"out\\T27.FDB.~999.tmp").c_str(), GENERIC_WRITE,
+                                     FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(running.valid());
+
+    ASSERT_TRUE(CopyFileStream(dir / L"src.bin", dir / L"out\\T27.FDB"));
+    EXPECT_EQ(ReadBytes(dir / L"out\\T27.FDB"), "new database");
+    Names expected = others;
+    expected.push_back(L"T27.FDB");
+    expected.push_back(L"T27.FDB.~999.tmp");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(NamesIn(dir / L"out"), expected);
 }
 
 // --- SetReadOnlyAttribute ------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <optional>
@@ -34,6 +35,7 @@ struct Walk {
     // A close request (as from the taskbar entry) right behind the press of "Начать установку",
     // so that it arrives while the run lets messages run, before its busy state.
     bool closeRightAfterStart = false;
+    bool layOut = true; // false: run again from the distribution laid out before
 };
 
 // A picture of the window beside the test, for a person to look at.
@@ -74,7 +76,9 @@ protected:
 
     // Starts the installer and walks the wizard up to the press of "Начать установку".
     void StartInstallation(const Walk& w) {
-        ASSERT_NO_THROW(MakeDistribution(distDir->Path(), w.distribution));
+        if (w.layOut) {
+            ASSERT_NO_THROW(MakeDistribution(distDir->Path(), w.distribution));
+        }
         if (w.readOnlyMedia)
             ForEachFileBelow(ExcludeTrailingPathDelimiter(distDir->Path()),
                              [](const std::wstring& file, DWORD attributes) {
@@ -148,6 +152,17 @@ protected:
     }
 
     std::vector<std::wstring> Lines() const { return ListBoxLines(logList); }
+    std::wstring LastLine() const {
+        auto lines = Lines();
+        return lines.empty() ? std::wstring() : lines.back();
+    }
+    // The line of a file's copy, or an empty text while there is none (or the window does not
+    // answer).
+    std::wstring CopyLine(const std::wstring& name) const {
+        for (auto& line : Lines())
+            if (line.rfind(Copied(name), 0) == 0) return line;
+        return L"";
+    }
 
     std::wstring Target(const std::wstring& rel = L"") const {
         return distDir->Path() + L"Holter\\" + rel;
@@ -158,6 +173,68 @@ protected:
         distDir = std::make_unique<TempDir>();
     }
 };
+
+// Whether two files hold the same bytes, compared piece by piece: a database of gigabytes does
+// not fit into the test's memory.
+bool SameBytes(const std::wstring& a, const std::wstring& b) {
+    UniqueHandle x(CreateFileW(a.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    UniqueHandle y(CreateFileW(b.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!x.valid() || !y.valid()) return false;
+    std::string p(1 << 20, '\0'), q(1 << 20, '\0');
+    for (;;) {
+        DWORD gotP = 0, gotQ = 0;
+        if (!ReadFile(x.get(), p.data(), static_cast<DWORD>(p.size()), &gotP, nullptr) ||
+            !ReadFile(y.get(), q.data(), static_cast<DWORD>(q.size()), &gotQ, nullptr) ||
+            gotP != gotQ || memcmp(p.data(), q.data(), gotP) != 0)
+            return false;
+        if (gotP == 0) return true;
+    }
+}
+
+// One line of a list box in another process; empty when it does not answer within 5 s.
+std::wstring ListBoxLine(HWND listBox, int index) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(listBox, LB_GETTEXTLEN, index, 0, SMTO_ABORTIFHUNG, 5000, &length) ||
+        length == static_cast<DWORD_PTR>(LB_ERR))
+        return L"";
+    // The figure or the outcome can lengthen the line meanwhile; LB_GETTEXT knows no buffer size.
+    std::wstring line(length + 1 + ListBoxLineSlack, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(listBox, LB_GETTEXT, index, reinterpret_cast<LPARAM>(line.data()),
+                             SMTO_ABORTIFHUNG, 5000, &copied))
+        return L"";
+    line.resize(wcslen(line.c_str()));
+    return line;
+}
+
+// Names of the entries of a folder, sorted.
+std::vector<std::wstring> Names(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The figure of a copy line that shows how far the copy has got ("....  37%"), or -1 when the
+// line is not one.
+int CopyPercent(const std::wstring& line, const std::wstring& name) {
+    const std::wstring head = Copied(name) + L" ";
+    if (line.size() < head.size() + 2 || line.compare(0, head.size(), head) != 0 ||
+        line.back() != L'%')
+        return -1;
+    const std::wstring figure = line.substr(head.size(), line.size() - head.size() - 1);
+    if (figure.size() > 3 || !std::all_of(figure.begin(), figure.end(), iswdigit)) return -1;
+    return std::stoi(figure);
+}
 
 TEST_F(InstallRun, CompleteRunAtLargeFonts) {
     LogPixelsOverride dpi(120);
@@ -622,6 +699,130 @@ TEST_F(InstallRun, TheSessionMayEndOnlyOutsideTheRun) {
     }
     EXPECT_TRUE(WaitFor([&] { return sessionMayEnd(); })) << "after the run";
     endSession();
+}
+
+// A database this large takes seconds to copy here, long enough to watch the copy from outside.
+constexpr uint64_t kLongCopyBytes = 2048ull << 20;
+
+// While a copy of seconds runs, the window answers every time it is asked, refuses to close, keeps
+// its buttons, and the copy's line shows a growing figure; the run ends as any other does.
+TEST_F(InstallRun, ALongCopyKeepsTheWindowAnsweringAndShowsHowFarItHasGot) {
+    LogPixelsOverride dpi(120);
+    Walk w;
+    w.target = Target();
+    w.driverTicked = false;
+    w.distribution.DatabaseBytes = kLongCopyBytes;
+    StartInstallation(w);
+    ASSERT_FALSE(HasFatalFailure());
+    HWND exit = FindControl(main, L"Выход", L"Button");
+    ASSERT_NE(exit, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return !CopyLine(L"T27.FDB").empty(); }, 60000))
+        << "the database line did not appear";
+
+    // Only that line is read while polling: every message to the installer waits for its next
+    // turn at its messages, and the whole list would take many turns.
+    auto all = Lines();
+    const auto index = std::find_if(all.begin(), all.end(),
+                                    [](auto& l) { return l.rfind(Copied(L"T27.FDB"), 0) == 0; }) -
+                       all.begin();
+    ASSERT_LT(index, static_cast<std::ptrdiff_t>(all.size()));
+    int polls = 0, unanswered = 0;
+    std::vector<int> figures;
+    bool closePressed = false;
+    std::wstring line;
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < 120000;) {
+        DWORD_PTR result = 0;
+        ++polls;
+        if (!SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, 500, &result)) ++unanswered;
+        line = ListBoxLine(logList, static_cast<int>(index));
+        if (line != Copied(L"T27.FDB")) {
+            const int figure = CopyPercent(line, L"T27.FDB");
+            if (figure < 0) break; // the outcome, or the run has gone on
+            if (figures.empty() || figures.back() != figure) figures.push_back(figure);
+            EXPECT_FALSE(IsWindowEnabled(exit)) << "the exit button is enabled during the copy";
+            if (!closePressed) PressCloseBox(main);
+            closePressed = true;
+        }
+        Sleep(20);
+    }
+    EXPECT_EQ(unanswered, 0) << "of " << polls << " polls during the copy";
+    EXPECT_TRUE(closePressed) << "no figure was seen on the line: " << U8(line);
+    ASSERT_GE(figures.size(), 2u) << "the figure did not grow";
+    EXPECT_TRUE(std::is_sorted(figures.begin(), figures.end()));
+    EXPECT_LE(figures.back(), 100);
+
+    MessageBoxInfo info;
+    HWND box = WaitForBox(w, kExitQuestion, info);
+    EXPECT_EQ(U8(info.text), U8(kExitQuestion)) << "the close request ended the run";
+    auto lines = Lines();
+    auto expected = ExpectedLines(false);
+    ASSERT_EQ(lines.size(), expected.size());
+    for (size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(U8(lines[i]), U8(expected[i])) << i;
+    EXPECT_TRUE(SameBytes(distDir->Path() + L"DTAfb\\T27.FDB", Target(L"DTAfb\\T27.FDB")));
+    if (box) {
+        EXPECT_TRUE(AnswerMessageBox(box, IDYES));
+    }
+    EXPECT_TRUE(app->WaitForExit());
+}
+
+// The installer ended halfway through the database (as a user ends a window that seems hung):
+// nothing carries the database's name, and the next run copies the database as on a new
+// workstation, removing what the interrupted one left.
+TEST_F(InstallRun, AnInterruptedDatabaseCopyLeavesNothingAndTheNextRunInstallsIt) {
+    LogPixelsOverride dpi(120);
+    Walk w;
+    w.target = Target();
+    w.driverTicked = false;
+    w.distribution.DatabaseBytes = kLongCopyBytes;
+    StartInstallation(w);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(WaitFor([&] { return CopyPercent(CopyLine(L"T27.FDB"), L"T27.FDB") >= 0; }, 60000))
+        << "the database copy was not seen under way";
+    const DWORD pid = app->Id();
+    app.reset(); // ends the process at once
+
+    EXPECT_FALSE(PathExists(Target(L"DTAfb\\T27.FDB")));
+    auto left = Names(Target(L"DTAfb"));
+    EXPECT_EQ(left, std::vector<std::wstring>{L"T27.FDB.~" + std::to_wstring(pid) + L".tmp"})
+        << "the temporary copy is all that is left";
+
+    w.layOut = false;
+    auto lines = RunToTheEnd(w);
+    ASSERT_FALSE(HasFatalFailure());
+    auto at = std::find_if(lines.begin(), lines.end(), [](const std::wstring& l) {
+        return l.rfind(Copied(L"T27.FDB"), 0) == 0;
+    });
+    ASSERT_NE(at, lines.end());
+    EXPECT_EQ(U8(*at), U8(Copied(L"T27.FDB") + L"Завершено"));
+    EXPECT_TRUE(SameBytes(distDir->Path() + L"DTAfb\\T27.FDB", Target(L"DTAfb\\T27.FDB")));
+    EXPECT_EQ(Names(Target(L"DTAfb")), std::vector<std::wstring>{L"T27.FDB"});
+}
+
+// Something else takes the database's name while the copy runs (here a folder, which no file
+// can replace): the error box names the file, the line loses its figure and gets no outcome,
+// and the temporary copy goes.
+TEST_F(InstallRun, ANameTakenDuringALongCopyEndsTheRunWithItsLineWithoutOutcome) {
+    Walk w;
+    w.target = Target();
+    w.driverTicked = false;
+    w.distribution.DatabaseBytes = kLongCopyBytes;
+    StartInstallation(w);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(WaitFor([&] { return CopyPercent(CopyLine(L"T27.FDB"), L"T27.FDB") >= 0; }, 60000))
+        << "the database copy was not seen under way";
+    ASSERT_TRUE(CreateDirectoryW(Target(L"DTAfb\\T27.FDB").c_str(), nullptr));
+
+    HWND box = app->WaitForMessageBox(120000);
+    ASSERT_NE(box, nullptr);
+    MessageBoxInfo info = ReadMessageBox(box);
+    EXPECT_NE(info.text.find(Target(L"DTAfb\\T27.FDB")), std::wstring::npos) << U8(info.text);
+    EXPECT_EQ(U8(LastLine()), U8(Copied(L"T27.FDB")));
+    EXPECT_TRUE(AnswerMessageBox(box, IDOK));
+    EXPECT_EQ(Names(Target(L"DTAfb")), std::vector<std::wstring>{L"T27.FDB"});
+    EXPECT_TRUE(DirectoryExists(Target(L"DTAfb\\T27.FDB")));
+    PressCloseBox(main);
+    EXPECT_TRUE(app->WaitForExit()) << "the busy state was not left";
 }
 
 } // namespace

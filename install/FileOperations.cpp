@@ -232,8 +232,10 @@ private:
     std::thread thread_;
 };
 
-// Moves one file's bytes into the temporary copy, stamps it and flushes it, either on the calling
-// thread or on a worker while the calling thread reports progress.
+// Moves one file's bytes into the temporary copy, stamps it and flushes it, on the calling thread;
+// with a progress callback, that thread reports between chunks (a window's thread lets its
+// messages run there). A worker thread for the bytes was tried and was slower under Wine: its
+// hand-offs go through the server, which stands still while a flush runs.
 class TTransfer {
 public:
     TTransfer(HANDLE source, const TTempCopy& target, std::size_t chunkSize)
@@ -247,52 +249,23 @@ public:
         total_ = static_cast<unsigned long long>(size.QuadPart);
         if (!progress) return Move();
         progress(0, total_);
-        if (!RunOnWorker(progress)) return false;
+        if (!Move(&progress)) return false;
         progress(total_, total_);
         return true;
     }
 
 private:
-    // The worker comes from the process's thread pool: a thread of its own per file cost more
-    // than the whole copy of a small file under Wine (every loaded DLL hears of a new thread).
-    bool RunOnWorker(const CopyProgress& progress) {
-        struct Job {
-            TTransfer& transfer;
-            UniqueHandle finished{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-            bool moved = false;
-            static DWORD WINAPI Run(void* context) {
-                auto& job = *static_cast<Job*>(context);
-                try {
-                    job.moved = job.transfer.Move();
-                } catch (...) {
-                    job.moved = false;
-                }
-                // The waiting thread may drop the job from here on.
-                SetEvent(job.finished.get());
-                return 0;
-            }
-        } job{*this};
-        if (!job.finished.valid() || !QueueUserWorkItem(Job::Run, &job, WT_EXECUTELONGFUNCTION))
-            return Move();
-        // Also when progress throws: the worker stops after its chunk and the copy is dropped.
-        struct Wait {
-            Job& job;
-            ~Wait() {
-                job.transfer.cancel_ = true;
-                WaitForSingleObject(job.finished.get(), INFINITE);
-            }
-        } wait{job};
-        while (WaitForSingleObject(job.finished.get(), CopyProgressIntervalMs) == WAIT_TIMEOUT)
-            progress(done_, total_);
-        return job.moved;
-    }
-
     // Copies exactly the size taken at the start; a short read counts as a failed transfer.
-    bool Move() {
+    // An exception thrown by the progress callback passes on, leaving the copy unfinished.
+    bool Move(const CopyProgress* progress = nullptr) {
         std::optional<TBackgroundFlush> flush;
         if (total_ > kFlushStep) flush.emplace(target_.Name());
+        ULONGLONG reported = GetTickCount64();
         for (unsigned long long done = 0; done < total_;) {
-            if (cancel_) return false;
+            if (progress && GetTickCount64() - reported >= CopyProgressIntervalMs) {
+                (*progress)(done, total_);
+                reported = GetTickCount64();
+            }
             DWORD want = static_cast<DWORD>(std::min<unsigned long long>(total_ - done, chunk_));
             DWORD got = 0, written = 0;
             if (!ReadFile(source_, buffer_.get(), want, &got, nullptr) || got != want) return false;
@@ -300,7 +273,6 @@ private:
                 written != got)
                 return false;
             done += got;
-            done_ = done;
             if (flush) flush->Written(done);
         }
         if (flush && !flush->Finish()) return false;
@@ -314,8 +286,6 @@ private:
     DWORD chunk_;
     std::unique_ptr<char[]> buffer_;
     unsigned long long total_ = 0;
-    std::atomic<unsigned long long> done_{0};
-    std::atomic<bool> cancel_{false};
 };
 
 } // namespace

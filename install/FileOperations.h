@@ -34,12 +34,12 @@ using CopyProgress = std::function<void(unsigned long long Done, unsigned long l
 // Throws EInstallError naming the file when SourceFile cannot be opened or DestinationFile
 // cannot be created (missing folder, held open by another program, read-only).
 //
-// With Progress, the bytes move on a worker thread and Progress is called on the calling
-// thread: first with 0, then about every CopyProgressIntervalMs while the bytes move and the
-// copy is flushed, and last with the total once the copy is complete on the disk, just before it
-// takes the destination's name. A window's thread can let its messages run there. An exception
-// thrown by Progress abandons the copy (the destination stays as it was, the temporary file is
-// removed) and passes on.
+// With Progress, Progress is called between the chunks of the transfer: first with 0, then about
+// every CopyProgressIntervalMs while the bytes move, and last with the total once the copy is
+// complete on the disk, just before it takes the destination's name. Flushes run beside the
+// transfer, so that the final one is short. A window's thread can let its messages run there. An
+// exception thrown by Progress abandons the copy (the destination stays as it was, the temporary
+// file is removed) and passes on.
 bool CopyFileStream(const std::wstring& SourceFile, const std::wstring& DestinationFile,
                     const CopyProgress& Progress = {});
 // The same with an explicit transfer chunk size, for the copy benchmark.

@@ -44,9 +44,11 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 # finished before (the marker file is written last).
 make_prefix() {
     local prefix=$1
-    # Only a 64-bit prefix serves the 64-bit loader; one made elsewhere is made anew.
-    if [ -f "$prefix/.ready" ] &&
-        { [ "$VELMORA_WINE32" = 1 ] || [ -d "$prefix/drive_c/windows/syswow64" ]; }; then
+    # Only a 64-bit prefix serves the 64-bit loader, and only one made where 32-bit programs
+    # ran has the 32-bit system files the 32-bit loader needs; any other is made anew.
+    local wow="$prefix/drive_c/windows/syswow64"
+    if [ -f "$prefix/.ready" ] && [ -d "$wow" ] &&
+        { [ "$VELMORA_WINE32" = 0 ] || [ -f "$wow/kernel32.dll" ]; }; then
         return 0
     fi
     rm -rf "$prefix"

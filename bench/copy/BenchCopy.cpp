@@ -69,8 +69,7 @@ void RemoveFolder(const std::wstring& folder) {
     RemoveDirectoryW(folder.c_str());
 }
 
-// With a progress call the bytes move on a worker while the calling thread waits, as in the
-// wizard.
+// With a progress call the copy reports between its chunks, as in the wizard.
 void IgnoreProgress(unsigned long long, unsigned long long) {}
 
 struct Method {

@@ -24,20 +24,6 @@ std::string PatternBytes(std::size_t size, unsigned seed) {
     return bytes;
 }
 
-std::vector<std::wstring> NamesIn(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((IncludeTrailingPathDelimiter(folder) + L"*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::wstring name = entry.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 CurrentDirGuard::CurrentDirGuard() : saved_(GetCurrentDir()) {}
 void CurrentDirGuard::Restore() {
     SetCurrentDirectoryW(saved_.c_str());

@@ -22,9 +22,6 @@ public:
 // cannot compare equal.
 std::string PatternBytes(std::size_t size, unsigned seed);
 
-// Names in a folder (files and folders, hidden ones included), sorted.
-std::vector<std::wstring> NamesIn(const std::wstring& folder);
-
 // Restores the process's current folder when it goes.
 class CurrentDirGuard {
 public:

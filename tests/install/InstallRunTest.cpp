@@ -209,21 +209,6 @@ std::wstring ListBoxLine(HWND listBox, int index) {
     return line;
 }
 
-// Names of the entries of a folder, sorted.
-std::vector<std::wstring> Names(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::wstring name = entry.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // The figure of a copy line that shows how far the copy has got ("....  37%"), or -1 when the
 // line is not one.
 int CopyPercent(const std::wstring& line, const std::wstring& name) {
@@ -783,7 +768,7 @@ TEST_F(InstallRun, AnInterruptedDatabaseCopyLeavesNothingAndTheNextRunInstallsIt
     app.reset(); // ends the process at once
 
     EXPECT_FALSE(PathExists(Target(L"DTAfb\\T27.FDB")));
-    auto left = Names(Target(L"DTAfb"));
+    auto left = NamesIn(Target(L"DTAfb"));
     EXPECT_EQ(left, std::vector<std::wstring>{L"T27.FDB.~" + std::to_wstring(pid) + L".tmp"})
         << "the temporary copy is all that is left";
 
@@ -796,7 +781,7 @@ TEST_F(InstallRun, AnInterruptedDatabaseCopyLeavesNothingAndTheNextRunInstallsIt
     ASSERT_NE(at, lines.end());
     EXPECT_EQ(U8(*at), U8(Copied(L"T27.FDB") + L"Завершено"));
     EXPECT_TRUE(SameBytes(distDir->Path() + L"DTAfb\\T27.FDB", Target(L"DTAfb\\T27.FDB")));
-    EXPECT_EQ(Names(Target(L"DTAfb")), std::vector<std::wstring>{L"T27.FDB"});
+    EXPECT_EQ(NamesIn(Target(L"DTAfb")), std::vector<std::wstring>{L"T27.FDB"});
 }
 
 // Something else takes the database's name while the copy runs (here a folder, which no file
@@ -819,7 +804,7 @@ TEST_F(InstallRun, ANameTakenDuringALongCopyEndsTheRunWithItsLineWithoutOutcome)
     EXPECT_NE(info.text.find(Target(L"DTAfb\\T27.FDB")), std::wstring::npos) << U8(info.text);
     EXPECT_EQ(U8(LastLine()), U8(Copied(L"T27.FDB")));
     EXPECT_TRUE(AnswerMessageBox(box, IDOK));
-    EXPECT_EQ(Names(Target(L"DTAfb")), std::vector<std::wstring>{L"T27.FDB"});
+    EXPECT_EQ(NamesIn(Target(L"DTAfb")), std::vector<std::wstring>{L"T27.FDB"});
     EXPECT_TRUE(DirectoryExists(Target(L"DTAfb\\T27.FDB")));
     PressCloseBox(main);
     EXPECT_TRUE(app->WaitForExit()) << "the busy state was not left";

@@ -1,7 +1,9 @@
 #include "TestSupport.h"
+#include "common/WinUtil.h"
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 TempDir::TempDir() {
@@ -234,4 +236,18 @@ LogPixelsOverride::~LogPixelsOverride() {
 void LogPixelsOverride::Set(DWORD pixelsPerInch) {
     RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", REG_DWORD, &pixelsPerInch,
                     sizeof pixelsPerInch);
+}
+
+std::vector<std::wstring> NamesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((IncludeTrailingPathDelimiter(folder) + L"*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
 }

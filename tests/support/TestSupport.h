@@ -29,6 +29,8 @@ void RemoveTree(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path); // throws std::runtime_error when unreadable
 bool PathExists(const std::wstring& path);
+// Names in a folder (files and folders, hidden ones included), sorted.
+std::vector<std::wstring> NamesIn(const std::wstring& folder);
 // Sets the length of an existing file; growth is a run of zero bytes that the host's file
 // system keeps as a hole, so a file of gigabytes costs no disk space. False on failure.
 bool SetFileLength(const std::wstring& path, uint64_t bytes);

@@ -689,14 +689,20 @@ TEST_F(InstallRun, TheSessionMayEndOnlyOutsideTheRun) {
 // A database this large takes seconds to copy here, long enough to watch the copy from outside.
 constexpr uint64_t kLongCopyBytes = 2048ull << 20;
 
+// A run whose database copy takes seconds, with no question on the way.
+Walk LongCopyWalk(const std::wstring& target) {
+    Walk w;
+    w.target = target;
+    w.driverTicked = false;
+    w.distribution.DatabaseBytes = kLongCopyBytes;
+    return w;
+}
+
 // While a copy of seconds runs, the window answers every time it is asked, refuses to close, keeps
 // its buttons, and the copy's line shows a growing figure; the run ends as any other does.
 TEST_F(InstallRun, ALongCopyKeepsTheWindowAnsweringAndShowsHowFarItHasGot) {
     LogPixelsOverride dpi(120);
-    Walk w;
-    w.target = Target();
-    w.driverTicked = false;
-    w.distribution.DatabaseBytes = kLongCopyBytes;
+    Walk w = LongCopyWalk(Target());
     StartInstallation(w);
     ASSERT_FALSE(HasFatalFailure());
     HWND exit = FindControl(main, L"Выход", L"Button");
@@ -756,10 +762,7 @@ TEST_F(InstallRun, ALongCopyKeepsTheWindowAnsweringAndShowsHowFarItHasGot) {
 // workstation, removing what the interrupted one left.
 TEST_F(InstallRun, AnInterruptedDatabaseCopyLeavesNothingAndTheNextRunInstallsIt) {
     LogPixelsOverride dpi(120);
-    Walk w;
-    w.target = Target();
-    w.driverTicked = false;
-    w.distribution.DatabaseBytes = kLongCopyBytes;
+    Walk w = LongCopyWalk(Target());
     StartInstallation(w);
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(WaitFor([&] { return CopyPercent(CopyLine(L"T27.FDB"), L"T27.FDB") >= 0; }, 60000))
@@ -788,10 +791,7 @@ TEST_F(InstallRun, AnInterruptedDatabaseCopyLeavesNothingAndTheNextRunInstallsIt
 // can replace): the error box names the file, the line loses its figure and gets no outcome,
 // and the temporary copy goes.
 TEST_F(InstallRun, ANameTakenDuringALongCopyEndsTheRunWithItsLineWithoutOutcome) {
-    Walk w;
-    w.target = Target();
-    w.driverTicked = false;
-    w.distribution.DatabaseBytes = kLongCopyBytes;
+    Walk w = LongCopyWalk(Target());
     StartInstallation(w);
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(WaitFor([&] { return CopyPercent(CopyLine(L"T27.FDB"), L"T27.FDB") >= 0; }, 60000))
